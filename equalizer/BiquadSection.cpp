@@ -1,0 +1,190 @@
+#include "equalizer/BiquadSection.h"
+
+#include <cmath>
+
+namespace equalizer {
+
+namespace {
+constexpr double twoPi = 6.283185307179586;
+// ln(10)/20 and ln(10)/40: exp(gainDb × these) is 10^(gainDb/20) and 10^(gainDb/40).
+constexpr double ln10Over20 = 0.11512925464970229;
+constexpr double ln10Over40 = 0.057564627324851146;
+// Redesign thresholds of the glide.
+constexpr double qThreshold = 0.0001;
+constexpr double relativeFrequencyThreshold = 0.0001;
+constexpr double gainThresholdDb = 0.0001;
+
+// smoothed × pole + target × complement, in that order.
+double Step(BiquadSection::Smoother& s, double target) {
+    s.lastTarget = target;
+    s.smoothed = s.smoothed * s.pole + target * s.complement;
+    return s.smoothed;
+}
+} // namespace
+
+BiquadSection::BiquadSection() {
+    Reset();
+    Design();
+}
+
+void BiquadSection::SetType(int32_t newType) {
+    type = newType;
+    Design();
+}
+
+void BiquadSection::SetQ(double value) {
+    targetQ = value;
+    Update();
+}
+
+void BiquadSection::SetFrequency(double hz) {
+    targetFrequency = hz;
+    Update();
+}
+
+void BiquadSection::SetGainDb(double db) {
+    targetGainDb = db;
+    Update();
+}
+
+void BiquadSection::SetSampleRate(int32_t hz) {
+    sampleRate = hz;
+    Update();
+}
+
+void BiquadSection::Update() {
+    q = Step(smoothQ, targetQ);
+    frequency = Step(smoothFrequency, targetFrequency);
+    gainDb = Step(smoothGain, targetGainDb);
+
+    const bool needed = dirty || std::fabs(q - designedQ) > qThreshold ||
+                        std::fabs(frequency - designedFrequency) >
+                            frequency * relativeFrequencyThreshold ||
+                        std::fabs(gainDb - designedGainDb) > gainThresholdDb ||
+                        sampleRate != designedSampleRate;
+    if (needed) {
+        Design();
+        designedQ = q;
+        designedFrequency = frequency;
+        designedGainDb = gainDb;
+        designedSampleRate = sampleRate;
+        dirty = false;
+    }
+}
+
+void BiquadSection::Reset() {
+    q = targetQ;
+    frequency = targetFrequency;
+    gainDb = targetGainDb;
+    designedQ = targetQ;
+    designedFrequency = targetFrequency;
+    designedGainDb = targetGainDb;
+    smoothQ.smoothed = smoothQ.lastTarget = targetQ;
+    smoothFrequency.smoothed = smoothFrequency.lastTarget = targetFrequency;
+    smoothGain.smoothed = smoothGain.lastTarget = targetGainDb;
+    x1 = x2 = y1 = y2 = 0.0;
+    designedSampleRate = sampleRate;
+    dirty = true;
+}
+
+void BiquadSection::Design() {
+    w0 = twoPi * frequency / static_cast<double>(sampleRate);
+    sinW0 = std::sin(w0);
+    cosW0 = std::cos(w0);
+    alpha = sinW0 / (2.0 * q);
+
+    switch (type) {
+    case LowPass:
+    case HighPass:
+        amplitude = 1.0;
+        break;
+    case BandPassSkirt:
+    case BandPassPeak:
+    case Notch:
+    case AllPass:
+        amplitude = std::exp(gainDb * ln10Over20); // stored only
+        break;
+    default:
+        amplitude = std::exp(gainDb * ln10Over40);
+        break;
+    }
+
+    const double A = amplitude;
+    const double c = cosW0;
+    const double s = sinW0;
+    switch (type) {
+    case LowPass:
+        b0 = (1.0 - c) / 2.0;
+        b1 = 1.0 - c;
+        b2 = (1.0 - c) / 2.0;
+        break;
+    case HighPass:
+        b0 = (1.0 + c) / 2.0;
+        b1 = -(1.0 + c);
+        b2 = (1.0 + c) / 2.0;
+        break;
+    case BandPassSkirt:
+        b0 = s / 2.0;
+        b1 = 0.0;
+        b2 = -s / 2.0;
+        break;
+    case BandPassPeak:
+        b0 = alpha;
+        b1 = 0.0;
+        b2 = -alpha;
+        break;
+    case Notch:
+        b0 = 1.0;
+        b1 = -2.0 * c;
+        b2 = 1.0;
+        break;
+    case AllPass:
+        b0 = 1.0 - alpha;
+        b1 = -2.0 * c;
+        b2 = 1.0 + alpha;
+        break;
+    case LowShelf:
+    case HighShelf:
+        break;
+    default: // Peaking and unknown types
+        b0 = 1.0 + alpha * A;
+        b1 = -2.0 * c;
+        b2 = 1.0 - alpha * A;
+        a0 = 1.0 + alpha / A;
+        a1 = -2.0 * c;
+        a2 = 1.0 - alpha / A;
+        break;
+    }
+
+    if (type >= LowPass && type <= AllPass) {
+        a0 = 1.0 + alpha;
+        a1 = -2.0 * c;
+        a2 = 1.0 - alpha;
+    } else if (type == LowShelf) {
+        const double r = 2.0 * std::sqrt(A) * alpha;
+        b0 = A * ((A + 1.0) - (A - 1.0) * c + r);
+        b1 = 2.0 * A * ((A - 1.0) - (A + 1.0) * c);
+        b2 = A * ((A + 1.0) - (A - 1.0) * c - r);
+        a0 = (A + 1.0) + (A - 1.0) * c + r;
+        a1 = -2.0 * ((A - 1.0) + (A + 1.0) * c);
+        a2 = (A + 1.0) + (A - 1.0) * c - r;
+    } else if (type == HighShelf) {
+        const double r = 2.0 * std::sqrt(A) * alpha;
+        b0 = A * ((A + 1.0) + (A - 1.0) * c + r);
+        b1 = -2.0 * A * ((A - 1.0) + (A + 1.0) * c);
+        b2 = A * ((A + 1.0) + (A - 1.0) * c - r);
+        a0 = (A + 1.0) - (A - 1.0) * c + r;
+        a1 = 2.0 * ((A - 1.0) - (A + 1.0) * c);
+        a2 = (A + 1.0) - (A - 1.0) * c - r;
+    }
+
+    const double inverse = 1.0 / a0;
+    b0 *= inverse;
+    b1 *= inverse;
+    b2 *= inverse;
+    a1 *= inverse;
+    a2 *= inverse;
+    a0 = 1.0;
+}
+
+} // namespace equalizer
