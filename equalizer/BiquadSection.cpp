@@ -57,11 +57,10 @@ void BiquadSection::Update() {
     frequency = Step(smoothFrequency, targetFrequency);
     gainDb = Step(smoothGain, targetGainDb);
 
-    const bool needed = dirty || std::fabs(q - designedQ) > qThreshold ||
-                        std::fabs(frequency - designedFrequency) >
-                            frequency * relativeFrequencyThreshold ||
-                        std::fabs(gainDb - designedGainDb) > gainThresholdDb ||
-                        sampleRate != designedSampleRate;
+    const bool needed =
+        dirty || std::fabs(q - designedQ) > qThreshold ||
+        std::fabs(frequency - designedFrequency) > frequency * relativeFrequencyThreshold ||
+        std::fabs(gainDb - designedGainDb) > gainThresholdDb || sampleRate != designedSampleRate;
     if (needed) {
         Design();
         designedQ = q;

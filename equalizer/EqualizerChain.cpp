@@ -85,7 +85,8 @@ void EqualizerChain::ProcessChannel(double* samples, int count, int channel) {
             y = highShelf.ProcessSample(y);
         }
 
-        samples[i] = (std::fabs(outputGainDb / outputInjection) + outputColour) * s + y * outputGain;
+        samples[i] =
+            (std::fabs(outputGainDb / outputInjection) + outputColour) * s + y * outputGain;
     }
 }
 

@@ -7,7 +7,13 @@
 namespace equalizer {
 
 // Band indexes in processing order.
-enum Band : int { HighPassBand = 0, LowShelfBand = 1, Mid1Band = 2, Mid2Band = 3, HighShelfBand = 4 };
+enum Band : int {
+    HighPassBand = 0,
+    LowShelfBand = 1,
+    Mid1Band = 2,
+    Mid2Band = 3,
+    HighShelfBand = 4
+};
 inline constexpr int bandCount = 5;
 inline constexpr int maxChannels = 2;
 
@@ -50,8 +56,8 @@ public:
     // to an integer) and resets it: history cleared, glides completed.
     void SetSampleRateAndReset(double rate);
 
-    double outputGain = 1.0;   // exp(outputGainDb × outputGainFactor)
-    double outputGainDb = 0.0; // the "Gain" parameter, unsmoothed
+    double outputGain = 1.0;                        // exp(outputGainDb × outputGainFactor)
+    double outputGainDb = 0.0;                      // the "Gain" parameter, unsmoothed
     BiquadSection sections[bandCount][maxChannels]; // band-major
     bool highPassEnabled = false;
 
