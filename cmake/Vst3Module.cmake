@@ -1,0 +1,48 @@
+# lumaro_add_vst3_module(<target> NAME "<Bundle Name>" SOURCES <files...> [LIBS <targets...>])
+#
+# Builds a Linux VST 3 bundle:
+#   <build>/<Bundle Name>.vst3/Contents/x86_64-linux/<Bundle Name>.so
+# The module exports only the VST 3 entry points (GetPluginFactory,
+# ModuleEntry, ModuleExit, InitDll, ExitDll); everything else is hidden by
+# -fvisibility=hidden and a linker version script, so that two modules, or a
+# module and its host, never bind to each other's copies of the SDK.
+# The plug-in's sources must define plugin::vst3::MakePluginFactory().
+# `cmake --install` copies the bundle into LUMARO_VST3_INSTALL_DIR.
+#
+# The bundle directory is stored in the target property LUMARO_VST3_BUNDLE.
+
+set(LUMARO_VST3_INSTALL_DIR "$ENV{HOME}/.vst3" CACHE PATH
+    "Where `cmake --install` puts the .vst3 bundles")
+
+set(LUMARO_VST3_ENTRY_SOURCE "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleEntry.cpp")
+set(LUMARO_VST3_EXPORTS_MAP "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleExports.map")
+
+function(lumaro_add_vst3_module target)
+    cmake_parse_arguments(M "" "NAME" "SOURCES;LIBS" ${ARGN})
+    if(NOT M_NAME)
+        message(FATAL_ERROR "lumaro_add_vst3_module(${target}): NAME is required")
+    endif()
+    set(bundle "${CMAKE_BINARY_DIR}/${M_NAME}.vst3")
+
+    add_library(${target} MODULE ${M_SOURCES} ${LUMARO_VST3_ENTRY_SOURCE})
+    target_link_libraries(${target} PRIVATE lumaro_vst3_base ${M_LIBS} ${CMAKE_DL_LIBS})
+    target_link_options(${target} PRIVATE
+        "LINKER:--version-script=${LUMARO_VST3_EXPORTS_MAP}")
+    if(LUMARO_SANITIZE STREQUAL "")
+        # A module with unresolved symbols would only fail in the host.
+        target_link_options(${target} PRIVATE "LINKER:-z,defs")
+    endif()
+    set_target_properties(${target} PROPERTIES
+        PREFIX ""
+        OUTPUT_NAME "${M_NAME}"
+        SUFFIX ".so"
+        LIBRARY_OUTPUT_DIRECTORY "${bundle}/Contents/x86_64-linux"
+        CXX_VISIBILITY_PRESET hidden
+        C_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON
+        LINK_DEPENDS "${LUMARO_VST3_EXPORTS_MAP}"
+        LUMARO_VST3_BUNDLE "${bundle}")
+
+    install(DIRECTORY "${bundle}" DESTINATION "${LUMARO_VST3_INSTALL_DIR}"
+            USE_SOURCE_PERMISSIONS)
+endfunction()
