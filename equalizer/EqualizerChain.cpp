@@ -119,6 +119,15 @@ void EqualizerChain::SetSampleRateAndReset(double rate) {
         for (int band = 0; band < bandCount; ++band) {
             sections[band][ch].Reset();
         }
+        // A reset completes the glide but leaves the coefficients of the last
+        // design, which SetSampleRate made from the half-glided values. Until
+        // some later setter call the sections would then run with gains and
+        // frequencies far from their settings (a restored session would sound
+        // almost flat). One update designs them for the targets; its
+        // smoothing step moves nothing, since smoothed already equals target.
+        for (int band = 0; band < bandCount; ++band) {
+            sections[band][ch].Update();
+        }
     }
 }
 

@@ -53,7 +53,8 @@ public:
     void SetOutputGainDb(double db);
 
     // [set-up or audio between blocks] Runs every section at rate (truncated
-    // to an integer) and resets it: history cleared, glides completed.
+    // to an integer) and resets it: history cleared, glides completed, and
+    // coefficients designed for the targets.
     void SetSampleRateAndReset(double rate);
 
     double outputGain = 1.0;                        // exp(outputGainDb × outputGainFactor)

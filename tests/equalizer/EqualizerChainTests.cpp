@@ -50,6 +50,8 @@ struct Pair {
                 reference::SetRate(ref.sections[b][ch], rate);
             for (int b = 0; b < 5; ++b)
                 reference::Reset(ref.sections[b][ch]);
+            for (int b = 0; b < 5; ++b)
+                reference::Update(ref.sections[b][ch]);
         }
     }
 };
@@ -129,7 +131,6 @@ TEST(EqualizerChainColour, InjectionIsSignedOnlyForTheLowShelf) {
         EqualizerChain chain;
         chain.SetBandGainDb(c.band, c.db);
         chain.SetSampleRateAndReset(48000);
-        chain.sections[c.band][0].Update(); // design the settled gain
         const double b0 = chain.sections[c.band][0].CurrentCoefficients().b0;
         double x = 0.4;
         const double s = std::sin(0.4);
@@ -205,6 +206,23 @@ TEST(EqualizerChainGlide, BandReturningToZeroKeepsRunningWithATinyGain) {
     EXPECT_NE(mid.CurrentHistory().x1, lastInput) << "the band still runs";
     chain.SetSampleRateAndReset(48000);
     EXPECT_EQ(mid.GainDb(), 0.0) << "a reset completes the glide to exactly 0";
+}
+
+TEST(EqualizerChainGlide, ResetLeavesSectionsDesignedForTheirSettings) {
+    EqualizerChain chain;
+    chain.SetBandFrequency(equalizer::Mid1Band, 400.0);
+    chain.SetBandGainDb(equalizer::Mid1Band, -6.0);
+    chain.SetSampleRateAndReset(48000);
+    const auto c = chain.sections[equalizer::Mid1Band][1].CurrentCoefficients();
+    const double w = 2.0 * M_PI * 400.0 / 48000.0;
+    // Gain of b(z)/a(z) at the centre frequency, from the coefficients.
+    const double re = c.b0 + c.b1 * std::cos(w) + c.b2 * std::cos(2 * w);
+    const double im = -c.b1 * std::sin(w) - c.b2 * std::sin(2 * w);
+    const double dre = 1.0 + c.a1 * std::cos(w) + c.a2 * std::cos(2 * w);
+    const double dim = -c.a1 * std::sin(w) - c.a2 * std::sin(2 * w);
+    const double db = 10.0 * std::log10((re * re + im * im) / (dre * dre + dim * dim));
+    EXPECT_NEAR(db, -6.0, 1e-9);
+    EXPECT_FALSE(chain.sections[equalizer::Mid1Band][1].NeedsUpdate());
 }
 
 TEST(EqualizerChainGlide, SectionRatesTruncateTheHostRate) {
