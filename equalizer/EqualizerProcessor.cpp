@@ -1,0 +1,284 @@
+#include "equalizer/EqualizerProcessor.h"
+
+#include "equalizer/Parameters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace equalizer {
+
+namespace {
+
+// List index of a real value: truncation towards zero.
+template <size_t N>
+double ListValue(const double (&list)[N], double value, double fallback) {
+    if (!(value > -1.0 && value < static_cast<double>(N))) { // also catches NaN
+        return fallback;
+    }
+    const auto index = static_cast<int>(value);
+    return index >= 0 && static_cast<size_t>(index) < N ? list[index] : fallback;
+}
+
+constexpr double crossfadeStep = 0.00390625; // 1/256
+
+void CopySamples(const double* from, double* to, int frames) {
+    if (from != to) {
+        std::memmove(to, from, sizeof(double) * static_cast<size_t>(frames));
+    }
+}
+
+} // namespace
+
+EqualizerProcessor::EqualizerProcessor() { UpdateSectionRates(); }
+
+EqualizerProcessor::~EqualizerProcessor() = default;
+
+void EqualizerProcessor::InitOversampling(bool on) {
+    oversamplingActive = on;
+    oversamplingRequested = on;
+    oversamplingPending = false;
+    UpdateSectionRates();
+}
+
+void EqualizerProcessor::ApplyParameter(int index, double value) {
+    switch (index) {
+    case HPF: {
+        // The list index is the value truncated towards zero: 0.9 is still "Off".
+        const bool on = value == value && std::trunc(value) != 0.0;
+        chain.SetHighPassEnabled(on);
+        chain.SetBandFrequency(HighPassBand, ListValue(highPassFrequenciesHz, value,
+                                                       highPassFallbackHz));
+        break;
+    }
+    case LoShelfFreq:
+        chain.SetBandFrequency(LowShelfBand,
+                               ListValue(lowShelfFrequenciesHz, value, lowShelfFallbackHz));
+        break;
+    case LoShelfLevel:
+        chain.SetBandGainDb(LowShelfBand, value);
+        break;
+    case MF1Freq:
+        chain.SetBandFrequency(Mid1Band, ListValue(mid1FrequenciesHz, value, mid1FallbackHz));
+        break;
+    case MFLevel1:
+        chain.SetBandGainDb(Mid1Band, value);
+        break;
+    case MF2Freq:
+        chain.SetBandFrequency(Mid2Band, ListValue(mid2FrequenciesHz, value, mid2FallbackHz));
+        break;
+    case MFLevel2:
+        chain.SetBandGainDb(Mid2Band, value);
+        break;
+    case HiShelfLevel:
+        chain.SetBandGainDb(HighShelfBand, value);
+        break;
+    case Gain:
+        chain.SetOutputGainDb(value);
+        break;
+    case Oversampling:
+        oversamplingRequested = value >= 0.5;
+        oversamplingPending = oversamplingRequested != oversamplingActive;
+        break;
+    default:
+        break;
+    }
+}
+
+void EqualizerProcessor::UpdateSectionRates() {
+    chain.SetSampleRateAndReset(oversamplingActive ? sampleRate * 4.0 : sampleRate);
+}
+
+int EqualizerProcessor::Reset(double newSampleRate, int blockSize, bool renderingOffline) {
+    sampleRate = newSampleRate;
+    crossfadeActive = false;
+    crossfadeRemaining = 0;
+
+    if (renderingOffline && !offlineForced) {
+        savedBeforeOffline = oversamplingActive;
+        oversamplingActive = true;
+        offlineForced = true;
+        oversamplingPending = false;
+    } else if (!renderingOffline && offlineForced) {
+        offlineForced = false;
+        oversamplingActive = savedBeforeOffline;
+        oversamplingRequested = savedBeforeOffline;
+        oversamplingPending = false;
+    }
+    if (oversamplingPending) {
+        oversamplingActive = oversamplingRequested;
+        oversamplingPending = false;
+    }
+
+    const int maxBlock = std::max(blockSize, minimumScratchFrames);
+    const int quality = renderingOffline ? offlineQuality : realtimeQuality;
+    // Rebuilt at every reset, so the resamplers start with empty history.
+    if (!oversampler) {
+        oversampler =
+            std::make_unique<Oversampler>(oversamplingFactor, quality, sampleRate, maxBlock);
+    } else {
+        oversampler->SetQuality(quality);
+        oversampler->SetSampleRate(sampleRate);
+        oversampler->SetMaxBlock(maxBlock);
+        oversampler->Rebuild();
+    }
+    for (int ch = 0; ch < maxChannels; ++ch) {
+        scratch[ch].assign(static_cast<size_t>(maxBlock), 0.0);
+        oversampledOut[ch].assign(static_cast<size_t>(maxBlock), 0.0);
+    }
+    oversamplerLatency = oversampler->Latency();
+    UpdateSectionRates();
+
+    const int latency = oversamplingActive ? oversamplerLatency : 0;
+    reportedLatency.store(latency, std::memory_order_relaxed);
+    latencyChanged.store(false, std::memory_order_relaxed);
+    return latency;
+}
+
+void EqualizerProcessor::ApplyPendingSwitch() {
+    if (!oversamplingPending) {
+        return;
+    }
+    oversamplingPending = false;
+    if (oversamplingRequested == oversamplingActive) {
+        return;
+    }
+    oversamplingActive = oversamplingRequested;
+    UpdateSectionRates();
+    const int latency = oversamplingActive ? oversamplerLatency : 0;
+    if (latency != reportedLatency.load(std::memory_order_relaxed)) {
+        pendingLatency.store(latency, std::memory_order_relaxed);
+        latencyChanged.store(true, std::memory_order_release);
+    }
+    crossfadeActive = true;
+    crossfadeRemaining = crossfadeLength;
+}
+
+bool EqualizerProcessor::ClaimLatencyChange(int& latency) {
+    if (!latencyChanged.exchange(false, std::memory_order_acq_rel)) {
+        return false;
+    }
+    const int pending = pendingLatency.load(std::memory_order_relaxed);
+    if (pending == reportedLatency.load(std::memory_order_relaxed)) {
+        return false;
+    }
+    reportedLatency.store(pending, std::memory_order_relaxed);
+    latency = pending;
+    return true;
+}
+
+void EqualizerProcessor::Render(const double* const* inputs, double* const* outputs, int frames,
+                                const BlockChannels& channels) {
+    if (frames <= 0) {
+        return;
+    }
+    ApplyPendingSwitch();
+    if (!oversamplingActive && !crossfadeActive) {
+        KeepResamplersFed(inputs, frames, channels);
+    }
+    if (crossfadeActive) {
+        ProcessCrossfade(inputs, outputs, frames, channels);
+    } else if (oversamplingActive && oversampler) {
+        ProcessOversampled(inputs, outputs, frames, channels);
+    } else {
+        ProcessPlain(inputs, outputs, frames, channels);
+    }
+}
+
+void EqualizerProcessor::KeepResamplersFed(const double* const* inputs, int frames,
+                                           const BlockChannels& c) {
+    if (!oversampler || frames > ScratchCapacity()) {
+        return;
+    }
+    for (int ch = 0; ch < c.count && ch < maxChannels; ++ch) {
+        if (c.inputConnected[ch]) {
+            oversampler->Feed(ch, inputs[ch], frames);
+        }
+    }
+}
+
+void EqualizerProcessor::ProcessPlain(const double* const* inputs, double* const* outputs,
+                                      int frames, const BlockChannels& c) {
+    for (int ch = 0; ch < maxChannels; ++ch) {
+        if (!Processes(c, ch)) {
+            continue;
+        }
+        CopySamples(inputs[ch], outputs[ch], frames);
+        chain.ProcessChannel(outputs[ch], frames, ch);
+    }
+}
+
+bool EqualizerProcessor::RunOversampled(int ch, const double* input, double* output,
+                                        int frames) {
+    auto runChain = [this, ch](double* samples, int count) {
+        chain.ProcessChannel(samples, count, ch);
+    };
+    return oversampler->Process(ch, input, output, frames, runChain);
+}
+
+void EqualizerProcessor::ProcessOversampled(const double* const* inputs, double* const* outputs,
+                                            int frames, const BlockChannels& c) {
+    for (int ch = 0; ch < maxChannels; ++ch) {
+        if (!Processes(c, ch)) {
+            continue;
+        }
+        if (frames > ScratchCapacity()) {
+            std::fill(outputs[ch], outputs[ch] + frames, 0.0);
+            continue;
+        }
+        double* copy = scratch[ch].data();
+        CopySamples(inputs[ch], copy, frames);
+        if (!RunOversampled(ch, copy, outputs[ch], frames)) {
+            std::fill(outputs[ch], outputs[ch] + frames, 0.0);
+        }
+    }
+}
+
+void EqualizerProcessor::ProcessCrossfade(const double* const* inputs, double* const* outputs,
+                                          int frames, const BlockChannels& c) {
+    const bool canOversample = oversampler != nullptr && frames <= ScratchCapacity();
+    // The input is copied before the plain path runs: a host processing in
+    // place would otherwise hand the already equalized signal to the
+    // oversampled path (and to the resamplers' history).
+    if (canOversample) {
+        for (int ch = 0; ch < maxChannels; ++ch) {
+            if (Processes(c, ch)) {
+                CopySamples(inputs[ch], scratch[ch].data(), frames);
+            }
+        }
+    }
+    ProcessPlain(inputs, outputs, frames, c);
+
+    if (canOversample) {
+        const int remainingAtStart = crossfadeRemaining;
+        for (int ch = 0; ch < maxChannels; ++ch) {
+            if (!Processes(c, ch)) {
+                continue;
+            }
+            double* o = oversampledOut[ch].data();
+            if (!RunOversampled(ch, scratch[ch].data(), o, frames)) {
+                continue; // keep the plain result
+            }
+            double* out = outputs[ch];
+            for (int j = 0; j < frames; ++j) {
+                const double p = out[j];
+                if (j < remainingAtStart) {
+                    const double t = static_cast<double>(j + crossfadeLength - remainingAtStart);
+                    const double a = t * crossfadeStep;
+                    out[j] = oversamplingActive ? a * o[j] + (1.0 - a) * p
+                                                : (1.0 - a) * o[j] + a * p;
+                } else if (oversamplingRequested) {
+                    out[j] = o[j];
+                }
+            }
+        }
+    }
+
+    crossfadeRemaining -= frames;
+    if (crossfadeRemaining <= 0) {
+        crossfadeActive = false;
+        crossfadeRemaining = 0;
+    }
+}
+
+} // namespace equalizer
