@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plugin/ByteChunk.h"
+#include "plugin/HostKind.h"
 #include "ui/IGraphicalEditorDelegate.h"
 
 #include <cstdint>
@@ -72,7 +73,7 @@ public:
     int32_t VendorVersion() const noexcept { return vendorVersion; }
     bool HasUI() const noexcept { return hasUI; }
     const std::string& HostName() const noexcept { return hostName; }
-    int32_t HostKindCode() const noexcept { return hostKind; }
+    HostKind IdentifiedHostKind() const noexcept { return hostKind; }
     int32_t HostVersion() const noexcept { return hostVersion; }
 
 protected:
@@ -95,7 +96,7 @@ protected:
 
     // Host, written only when the host identifies itself.
     std::string hostName;
-    int32_t hostKind = -1; // -1: not identified yet, 0: a host outside the table
+    HostKind hostKind = HostKind::NotIdentified;
     int32_t hostVersion = 0;
 };
 
