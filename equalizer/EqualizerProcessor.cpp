@@ -11,8 +11,7 @@ namespace equalizer {
 namespace {
 
 // List index of a real value: truncation towards zero.
-template <size_t N>
-double ListValue(const double (&list)[N], double value, double fallback) {
+template <size_t N> double ListValue(const double (&list)[N], double value, double fallback) {
     if (!(value > -1.0 && value < static_cast<double>(N))) { // also catches NaN
         return fallback;
     }
@@ -30,7 +29,9 @@ void CopySamples(const double* from, double* to, int frames) {
 
 } // namespace
 
-EqualizerProcessor::EqualizerProcessor() { UpdateSectionRates(); }
+EqualizerProcessor::EqualizerProcessor() {
+    UpdateSectionRates();
+}
 
 EqualizerProcessor::~EqualizerProcessor() = default;
 
@@ -47,8 +48,8 @@ void EqualizerProcessor::ApplyParameter(int index, double value) {
         // The list index is the value truncated towards zero: 0.9 is still "Off".
         const bool on = value == value && std::trunc(value) != 0.0;
         chain.SetHighPassEnabled(on);
-        chain.SetBandFrequency(HighPassBand, ListValue(highPassFrequenciesHz, value,
-                                                       highPassFallbackHz));
+        chain.SetBandFrequency(HighPassBand,
+                               ListValue(highPassFrequenciesHz, value, highPassFallbackHz));
         break;
     }
     case LoShelfFreq:
@@ -208,8 +209,7 @@ void EqualizerProcessor::ProcessPlain(const double* const* inputs, double* const
     }
 }
 
-bool EqualizerProcessor::RunOversampled(int ch, const double* input, double* output,
-                                        int frames) {
+bool EqualizerProcessor::RunOversampled(int ch, const double* input, double* output, int frames) {
     auto runChain = [this, ch](double* samples, int count) {
         chain.ProcessChannel(samples, count, ch);
     };
@@ -265,8 +265,8 @@ void EqualizerProcessor::ProcessCrossfade(const double* const* inputs, double* c
                 if (j < remainingAtStart) {
                     const double t = static_cast<double>(j + crossfadeLength - remainingAtStart);
                     const double a = t * crossfadeStep;
-                    out[j] = oversamplingActive ? a * o[j] + (1.0 - a) * p
-                                                : (1.0 - a) * o[j] + a * p;
+                    out[j] =
+                        oversamplingActive ? a * o[j] + (1.0 - a) * p : (1.0 - a) * o[j] + a * p;
                 } else if (oversamplingRequested) {
                     out[j] = o[j];
                 }

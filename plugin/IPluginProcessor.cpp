@@ -203,6 +203,12 @@ int32_t IPluginProcessor::CountConnectedChannels(BusDirection direction) const {
                                               [](const ChannelSlot& s) { return s.connected; }));
 }
 
+bool IPluginProcessor::IsChannelConnected(BusDirection direction, int32_t index) const {
+    const auto& slots = Slots(direction);
+    return index >= 0 && static_cast<size_t>(index) < slots.size() &&
+           slots[static_cast<size_t>(index)].connected;
+}
+
 int32_t IPluginProcessor::ChannelCount(BusDirection direction) const {
     return static_cast<int32_t>(Slots(direction).size());
 }

@@ -105,6 +105,10 @@ public:
                             std::span<const int32_t> outputCounts) const;
     // [audio] Connected slots in a direction.
     int32_t CountConnectedChannels(BusDirection direction) const;
+    // [audio, or any while processing is stopped] Whether slot index of that
+    // direction is connected in the current block; false for a slot that
+    // does not exist.
+    bool IsChannelConnected(BusDirection direction, int32_t index) const;
     // [any] Number of channel slots (the widest configuration's total).
     int32_t ChannelCount(BusDirection direction) const;
     // [any]

@@ -47,7 +47,7 @@ std::vector<double> Noise(size_t n, unsigned seed, double amplitude = 0.5) {
 // Runs a whole stereo signal through the processor in blocks of `block`
 // (out of place), the same signal on both channels.
 std::vector<double> RunBlocks(EqualizerProcessor& p, const std::vector<double>& in, int block,
-                        const BlockChannels& c = Stereo()) {
+                              const BlockChannels& c = Stereo()) {
     std::vector<double> out(in.size()), out1(in.size());
     for (size_t i = 0; i < in.size(); i += block) {
         const int n = static_cast<int>(std::min<size_t>(block, in.size() - i));
@@ -59,18 +59,20 @@ std::vector<double> RunBlocks(EqualizerProcessor& p, const std::vector<double>& 
 }
 
 void Configure(EqualizerProcessor& p) {
-    p.ApplyParameter(eq::HPF, 2);          // 50 Hz
-    p.ApplyParameter(eq::LoShelfFreq, 2);  // 110 Hz
+    p.ApplyParameter(eq::HPF, 2);         // 50 Hz
+    p.ApplyParameter(eq::LoShelfFreq, 2); // 110 Hz
     p.ApplyParameter(eq::LoShelfLevel, 4.0);
-    p.ApplyParameter(eq::MF1Freq, 3);      // 400 Hz
+    p.ApplyParameter(eq::MF1Freq, 3); // 400 Hz
     p.ApplyParameter(eq::MFLevel1, -6.0);
-    p.ApplyParameter(eq::MF2Freq, 4);      // 3150 Hz
+    p.ApplyParameter(eq::MF2Freq, 4); // 3150 Hz
     p.ApplyParameter(eq::MFLevel2, 3.0);
     p.ApplyParameter(eq::HiShelfLevel, 5.0);
     p.ApplyParameter(eq::Gain, -2.0);
 }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 } // namespace
 
@@ -232,7 +234,8 @@ TEST(EqualizerOversampledPath, ReportedLatencyIsTheMeasuredDelay) {
                 if (std::fabs(out[i]) > std::fabs(out[peak]))
                     peak = i;
             EXPECT_GE(static_cast<int>(peak) - 1000, latency) << rate << " Hz offline " << offline;
-            EXPECT_LE(static_cast<int>(peak) - 1000, latency + 1) << rate << " Hz offline " << offline;
+            EXPECT_LE(static_cast<int>(peak) - 1000, latency + 1)
+                << rate << " Hz offline " << offline;
             // A slow tone, where the delay is defined sample-exactly: the
             // output lines up with the input shifted by the latency.
             EqualizerProcessor q;
