@@ -29,6 +29,11 @@ constexpr int kScanSamples = 1 << 16;
 constexpr int kScanExtension = 1 << 14;
 constexpr int kMaxScanSamples = 1 << 18;
 
+// The first priming write: this many largest blocks plus enough to pass soxr's
+// FIFO compaction threshold (16 KiB) several times over.
+constexpr std::size_t kGulpBlocks = 4;
+constexpr std::size_t kGulpExtraFrames = 1 << 14;
+
 constexpr int kMinPrimingPasses = 3;
 constexpr int kMaxPrimingPasses = 16;
 
@@ -146,9 +151,10 @@ bool Oversampler::BuildChannel(ChannelState& state) {
 }
 
 void Oversampler::Prime(ChannelState& state, const std::vector<double>& zeros) {
-    // Full blocks make soxr's internal FIFOs reach the size the largest block
-    // needs; the odd sizes visit other phases of its DFT blocks. A pass that
-    // produces no longer run than any before means the buffers have settled.
+    Gulp(state);
+    // Full blocks and odd sizes then visit the phases of soxr's DFT blocks that
+    // ordinary processing meets. A pass that produces no longer run than any
+    // before means the pattern has settled.
     const int sizes[] = {maxBlock,     1,  maxBlock, 7, 13,           64,  maxBlock / 2 + 1,
                          maxBlock - 1, 97, maxBlock, 3, maxBlock / 3, 512, maxBlock};
     std::size_t longestRun = 0;
@@ -164,6 +170,27 @@ void Oversampler::Prime(ChannelState& state, const std::vector<double>& zeros) {
         if (pass + 1 >= kMinPrimingPasses && longestRun == before)
             break;
     }
+}
+
+void Oversampler::Gulp(ChannelState& state) {
+    // soxr's internal FIFOs grow by realloc whenever a write does not fit, and
+    // whether it fits depends on where their read position happens to be, so
+    // ordinary blocks can trigger a growth long after start-up. One write far
+    // larger than any later one, taken whole into each FIFO, grows them once
+    // beyond every later need (they never shrink).
+    const std::size_t hostFrames =
+        static_cast<std::size_t>(maxBlock) * kGulpBlocks + kGulpExtraFrames;
+    const std::vector<double> zeros(hostFrames, 0.0);
+    std::vector<double> oversampled(hostFrames * static_cast<std::size_t>(factor) + kRunAllowance);
+    std::vector<double> host(hostFrames + kRunAllowance);
+    std::size_t upCount = 0;
+    soxr_process(state.upsampler.get(), zeros.data(), zeros.size(), nullptr, oversampled.data(),
+                 oversampled.size(), &upCount);
+    std::size_t downCount = 0;
+    soxr_process(state.downsampler.get(), oversampled.data(), upCount, nullptr, host.data(),
+                 host.size(), &downCount);
+    state.samplesIn += static_cast<std::int64_t>(hostFrames);
+    state.samplesOut += static_cast<std::int64_t>(downCount);
 }
 
 void Oversampler::ScanBacklog(ChannelState& state, Calibration& calibration) {

@@ -156,6 +156,7 @@ private:
     bool ParametersValid() const noexcept;
     bool BuildChannel(ChannelState& state);
     void Prime(ChannelState& state, const std::vector<double>& zeros);
+    void Gulp(ChannelState& state);
     void ScanBacklog(ChannelState& state, Calibration& calibration);
     double MeasureGroupDelay() const;
 
