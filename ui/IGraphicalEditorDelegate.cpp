@@ -1,6 +1,7 @@
 #include "ui/IGraphicalEditorDelegate.h"
 
 #include <cmath>
+#include <limits>
 
 namespace ui {
 
@@ -10,6 +11,17 @@ namespace {
 // data (zero, negative, NaN, infinite) leaves the editor as it is.
 bool IsUsableSize(int32_t width, int32_t height, float scale) {
     return width > 0 && height > 0 && std::isfinite(scale) && scale > 0.0f;
+}
+
+// Pixels to logical units, truncated; pinned to the int32 range so that a
+// nonsense scale from the platform cannot overflow the conversion.
+int32_t PixelsToLogical(int32_t pixels, float screenScale) {
+    const double logical = static_cast<double>(pixels) / static_cast<double>(screenScale);
+    if (logical >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (logical <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(logical);
 }
 
 } // namespace
@@ -55,9 +67,8 @@ void IGraphicalEditorDelegate::OnViewResizedByHost(int32_t widthPixels, int32_t 
     float screenScale = graphics->ScreenScale();
     if (!std::isfinite(screenScale) || screenScale <= 0.0f)
         screenScale = 1.0f;
-    const auto width = static_cast<int32_t>(static_cast<float>(widthPixels) / screenScale);
-    const auto height = static_cast<int32_t>(static_cast<float>(heightPixels) / screenScale);
-    graphics->Resize(width, height, 1.0f, false);
+    graphics->Resize(PixelsToLogical(widthPixels, screenScale),
+                     PixelsToLogical(heightPixels, screenScale), 1.0f, false);
 }
 
 bool IGraphicalEditorDelegate::OnKeyDown(const IKeyEvent& key) {

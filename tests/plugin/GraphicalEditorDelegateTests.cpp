@@ -211,6 +211,11 @@ TEST(GraphicalEditorForwarding, HostResizeSetsLogicalSizeAndResetsZoom) {
     delegate.log.clear();
     delegate.OnViewResizedByHost(800, 300);
     EXPECT_EQ(delegate.log, (Log{"editor1 resize 800 300 1 local"}));
+
+    delegate.SetScreenScale(1e-30f);
+    delegate.log.clear();
+    delegate.OnViewResizedByHost(800, 300);
+    EXPECT_EQ(delegate.log, (Log{"editor1 resize 2147483647 2147483647 1 local"}));
 }
 
 TEST(GraphicalEditorForwarding, KeysGoToTheEditorAtThePointer) {
