@@ -224,12 +224,3 @@ TEST(EditorDelegate, MessagesTowardsTheEditorEndInOnMessage) {
     const std::vector<std::string> expected = {"message 34 12 3 abc", "message 56 -1 3 def"};
     EXPECT_EQ(delegate.calls, expected);
 }
-
-TEST(EditorDelegate, BaseEditorSizeHooksWriteAndReadNothing) {
-    IEditorDelegate delegate(0);
-    plugin::ByteChunk chunk;
-    EXPECT_TRUE(delegate.WriteEditorSize(chunk));
-    EXPECT_EQ(chunk.Size(), 0);
-    EXPECT_EQ(delegate.ReadEditorSize(chunk, 5), 5);
-    EXPECT_FALSE(delegate.RequestEditorResize(100, 100, true));
-}

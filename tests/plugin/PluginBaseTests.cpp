@@ -356,13 +356,3 @@ TEST(PluginPresets, IndexOutOfRangeIsRefusedAndChangesNothing) {
     EXPECT_STREQ(plugin.PresetName(0), "empty");
     EXPECT_EQ(plugin.Values(), kSomeValues);
 }
-
-TEST(PluginIdentity, HostIsUnidentifiedUntilTheApiBaseSetsIt) {
-    IPluginBase plugin(0, 0);
-    EXPECT_EQ(plugin.IdentifiedHostKind(), plugin::HostKind::NotIdentified);
-    EXPECT_EQ(static_cast<int32_t>(plugin.IdentifiedHostKind()), -1);
-    EXPECT_EQ(plugin.HostVersion(), 0);
-    EXPECT_TRUE(plugin.HostName().empty());
-    EXPECT_TRUE(plugin.PluginName().empty());
-    EXPECT_FALSE(plugin.HasUI());
-}
