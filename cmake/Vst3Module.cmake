@@ -14,20 +14,21 @@
 set(LUMARO_VST3_INSTALL_DIR "$ENV{HOME}/.vst3" CACHE PATH
     "Where `cmake --install` puts the .vst3 bundles")
 
-set(LUMARO_VST3_ENTRY_SOURCE "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleEntry.cpp")
-set(LUMARO_VST3_EXPORTS_MAP "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleExports.map")
-
 function(lumaro_add_vst3_module target)
     cmake_parse_arguments(M "" "NAME" "SOURCES;LIBS" ${ARGN})
     if(NOT M_NAME)
         message(FATAL_ERROR "lumaro_add_vst3_module(${target}): NAME is required")
     endif()
     set(bundle "${CMAKE_BINARY_DIR}/${M_NAME}.vst3")
+    # Resolved here: the caller's directory scope does not see variables set
+    # where this file was included.
+    set(entry_source "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleEntry.cpp")
+    set(exports_map "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleExports.map")
 
-    add_library(${target} MODULE ${M_SOURCES} ${LUMARO_VST3_ENTRY_SOURCE})
+    add_library(${target} MODULE ${M_SOURCES} ${entry_source})
     target_link_libraries(${target} PRIVATE lumaro_vst3_base ${M_LIBS} ${CMAKE_DL_LIBS})
     target_link_options(${target} PRIVATE
-        "LINKER:--version-script=${LUMARO_VST3_EXPORTS_MAP}")
+        "LINKER:--version-script=${exports_map}")
     if(LUMARO_SANITIZE STREQUAL "")
         # A module with unresolved symbols would only fail in the host.
         target_link_options(${target} PRIVATE "LINKER:-z,defs")
@@ -40,7 +41,7 @@ function(lumaro_add_vst3_module target)
         CXX_VISIBILITY_PRESET hidden
         C_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
-        LINK_DEPENDS "${LUMARO_VST3_EXPORTS_MAP}"
+        LINK_DEPENDS "${exports_map}"
         LUMARO_VST3_BUNDLE "${bundle}")
 
     install(DIRECTORY "${bundle}" DESTINATION "${LUMARO_VST3_INSTALL_DIR}"

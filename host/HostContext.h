@@ -29,6 +29,11 @@ public:
     HostContext(const HostContext&) = delete;
     HostContext& operator=(const HostContext&) = delete;
 
+    // The object as one FUnknown, for calls that take a context (the class
+    // reaches FUnknown through two interfaces).
+    Steinberg::FUnknown* Unknown() noexcept {
+        return static_cast<Steinberg::Vst::IHostApplication*>(this);
+    }
     FakeRunLoop& RunLoop() noexcept { return runLoop; }
     const std::string& Name() const noexcept { return options.name; }
 
