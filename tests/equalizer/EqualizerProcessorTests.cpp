@@ -256,7 +256,14 @@ TEST(EqualizerOversampledPath, SwitchCrossfadesOverFourBlocksOf64WithRampingGain
     EqualizerProcessor p;
     p.Reset(rate, 512, false);
     eq::Oversampler twin(4, EqualizerProcessor::realtimeQuality, rate, 1024);
+    // While the plain path runs, the resamplers only carry the input; once
+    // switched, the flat chain (memoryless: x + 0.01·sin x) runs on the
+    // oversampled samples.
     auto identity = [](double*, int) {};
+    auto flatChain = [](double* x, int n) {
+        for (int i = 0; i < n; ++i)
+            x[i] = 0.01 * std::sin(std::fmin(std::fmax(x[i], -1.0), 1.0)) + x[i];
+    };
     // A tone on the plain path keeps the resamplers fed ...
     const auto tone = testing_support::Sine(997.0, rate, 64 * 40, 0.5);
     std::vector<double> twinOut(64);
@@ -277,7 +284,7 @@ TEST(EqualizerOversampledPath, SwitchCrossfadesOverFourBlocksOf64WithRampingGain
         const double* in[2] = {zeros.data(), zeros.data()};
         double* out[2] = {o0.data(), o1.data()};
         p.Render(in, out, 64, Stereo());
-        twin.Process(0, zeros.data(), twinOut.data(), 64, identity);
+        twin.Process(0, zeros.data(), twinOut.data(), 64, flatChain);
         EXPECT_EQ(p.CrossfadeActive(), block < 3) << "block " << block;
         for (int i = 0; i < 64; ++i, ++j) {
             const double expected = j < 256 ? (j * 0.00390625) * twinOut[i] : twinOut[i];
