@@ -9,15 +9,19 @@
 
 namespace plugin {
 
-// Shared between the timer and its thread, so that a thread told to stop from
-// inside its own callback (and therefore detached, not joined) still has
-// valid state to look at on its way out.
+// What the private thread shares with the timer. The UI thread creates it,
+// and destroys it only after joining the thread.
 struct Timer::ThreadTicker {
+    const Timer* owner = nullptr;
     std::mutex mutex;
     std::condition_variable wake;
     bool stopRequested = false;
     std::thread thread;
 };
+
+// Lets Stop tell a call from inside the private thread's own callback from a
+// UI-thread call without reading the timer's members, which the UI thread owns.
+thread_local Timer::ThreadTicker* Timer::tickingOnThisThread = nullptr;
 
 Timer::Timer(Callback callbackToRun, int32_t period, TimerRunLoop* loop)
     : callback(std::move(callbackToRun)), periodMs(std::max(period, 1)) {
@@ -33,20 +37,25 @@ Timer::~Timer() {
 }
 
 void Timer::Stop() {
-    if (!running) {
+    ThreadTicker* self = tickingOnThisThread;
+    if (self != nullptr && self->owner == this) {
+        // Inside our own tick on the private thread: a thread cannot join
+        // itself, so it is only told to end; the UI thread joins it later.
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->stopRequested = true;
+        running.store(false);
         return;
     }
-    running = false;
+    running.store(false);
     if (runLoop != nullptr) {
         runLoop->UnregisterTimer(this);
         runLoop = nullptr;
-    } else {
-        StopThread();
     }
+    StopThread(); // also joins a thread that stopped itself
 }
 
 void Timer::UseRunLoop(TimerRunLoop* loop) {
-    if (!running || loop == runLoop) {
+    if (!running.load() || loop == runLoop) {
         return;
     }
     // The old mechanism is fully stopped before the new one starts, so the
@@ -65,16 +74,22 @@ void Timer::UseRunLoop(TimerRunLoop* loop) {
 }
 
 void Timer::OnTimerTick() {
-    if (running && callback) {
+    if (running.load() && callback) {
         callback(*this);
     }
 }
 
 void Timer::StartThread() {
     auto state = std::make_shared<ThreadTicker>();
+    state->owner = this;
     const auto period = std::chrono::milliseconds(periodMs);
+    // The thread object is stored while the ticker's mutex is held, and the
+    // thread takes that mutex before anything else, so it never sees a
+    // half-made ticker.
+    std::unique_lock<std::mutex> starting(state->mutex);
     try {
         state->thread = std::thread([this, state, period] {
+            tickingOnThisThread = state.get();
             std::unique_lock<std::mutex> lock(state->mutex);
             auto next = std::chrono::steady_clock::now() + period;
             while (true) {
@@ -98,6 +113,7 @@ void Timer::StartThread() {
     } catch (const std::system_error&) {
         return; // no thread: the timer never fires
     }
+    starting.unlock();
     ticker = std::move(state);
 }
 
@@ -110,9 +126,7 @@ void Timer::StopThread() {
         ticker->stopRequested = true;
     }
     ticker->wake.notify_all();
-    if (ticker->thread.get_id() == std::this_thread::get_id()) {
-        ticker->thread.detach(); // stopped from its own callback
-    } else if (ticker->thread.joinable()) {
+    if (ticker->thread.joinable()) {
         ticker->thread.join();
     }
     ticker.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,7 +58,9 @@ public:
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 
-    // [ui] Idempotent.
+    // [ui] Idempotent. Also allowed from inside the callback on the private
+    // thread: the thread then ends after the callback returns, and is joined
+    // by the next Stop or the destructor on the UI thread.
     void Stop();
     // [ui] Moves a running timer onto runLoop (stopping the private thread
     // first), or back to the private thread for nullptr. When the run loop
@@ -70,6 +73,8 @@ public:
 
 private:
     struct ThreadTicker;
+    // The ticker whose callback is running on this thread, if any.
+    static thread_local ThreadTicker* tickingOnThisThread;
 
     void OnTimerTick() override;
     void StartThread();
@@ -77,7 +82,7 @@ private:
 
     Callback callback;
     int32_t periodMs;
-    bool running = true;
+    std::atomic<bool> running{true};
     TimerRunLoop* runLoop = nullptr;
     std::shared_ptr<ThreadTicker> ticker;
 };
