@@ -1,4 +1,5 @@
-# lumaro_add_vst3_module(<target> NAME "<Bundle Name>" SOURCES <files...> [LIBS <targets...>])
+# lumaro_add_vst3_module(<target> NAME "<Bundle Name>" SOURCES <files...> [LIBS <targets...>]
+#                        [NO_INSTALL])
 #
 # Builds a Linux VST 3 bundle:
 #   <build>/<Bundle Name>.vst3/Contents/x86_64-linux/<Bundle Name>.so
@@ -7,7 +8,8 @@
 # -fvisibility=hidden and a linker version script, so that two modules, or a
 # module and its host, never bind to each other's copies of the SDK.
 # The plug-in's sources must define plugin::vst3::MakePluginFactory().
-# `cmake --install` copies the bundle into LUMARO_VST3_INSTALL_DIR.
+# `cmake --install` copies the bundle into LUMARO_VST3_INSTALL_DIR, unless
+# NO_INSTALL is given (test modules have no place in a user's plug-in folder).
 #
 # The bundle directory is stored in the target property LUMARO_VST3_BUNDLE.
 
@@ -15,7 +17,7 @@ set(LUMARO_VST3_INSTALL_DIR "$ENV{HOME}/.vst3" CACHE PATH
     "Where `cmake --install` puts the .vst3 bundles")
 
 function(lumaro_add_vst3_module target)
-    cmake_parse_arguments(M "" "NAME" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(M "NO_INSTALL" "NAME" "SOURCES;LIBS" ${ARGN})
     if(NOT M_NAME)
         message(FATAL_ERROR "lumaro_add_vst3_module(${target}): NAME is required")
     endif()
@@ -44,6 +46,8 @@ function(lumaro_add_vst3_module target)
         LINK_DEPENDS "${exports_map}"
         LUMARO_VST3_BUNDLE "${bundle}")
 
-    install(DIRECTORY "${bundle}" DESTINATION "${LUMARO_VST3_INSTALL_DIR}"
-            USE_SOURCE_PERMISSIONS)
+    if(NOT M_NO_INSTALL)
+        install(DIRECTORY "${bundle}" DESTINATION "${LUMARO_VST3_INSTALL_DIR}"
+                USE_SOURCE_PERMISSIONS)
+    endif()
 endfunction()
