@@ -128,7 +128,9 @@ void IPluginProcessor::ChangeLatency(int32_t samples) {
         return;
     }
     const int32_t wanted = std::min(samples, kMaxLatencySamples);
-    if (!processingRunning.load()) {
+    // On the audio thread itself (a hook reacting to a parameter) nothing may
+    // allocate, so the change takes the same hand-over as while running.
+    if (!processingRunning.load() && !IsAudioThread()) {
         pendingDelayLength.store(-1, std::memory_order_relaxed);
         latencyDelay->Reserve(wanted);
         latencyDelay->SetLength(wanted);

@@ -80,12 +80,13 @@ public:
     // [ui] "Input", "Main"/"Aux", "Input %i", "Output", "Output %i".
     virtual std::string DescribeBus(BusDirection direction, int32_t busIndex,
                                     int32_t busCount) const;
-    // [ui] Stores the reported latency and hands the new length to the bypass
-    // delay line: applied at once while processing is stopped, otherwise
-    // taken over by the audio thread at the start of its next pass-through
-    // block. While processing runs the delay cannot exceed the capacity
-    // reserved beforehand (ReserveLatency); a longer request is limited to
-    // it, and the bypassed signal is then delayed by less than reported.
+    // [ui; audio allowed, wait-free there] Stores the reported latency and
+    // hands the new length to the bypass delay line: applied at once when
+    // called on the UI thread while processing is stopped, otherwise taken
+    // over by the audio thread at the start of its next pass-through block.
+    // In the hand-over the delay cannot exceed the capacity reserved
+    // beforehand (ReserveLatency); a longer request is limited to it, and the
+    // bypassed signal is then delayed by less than reported.
     virtual void ChangeLatency(int32_t samples);
     // [ui]
     virtual void ChangeTailLength(int32_t samples);
@@ -130,6 +131,7 @@ public:
     bool IsRenderingOffline() const { return renderingOffline.load(std::memory_order_relaxed); }
     // [audio] refreshed by the binding every block.
     TransportInfo& Transport() { return transport; }
+    // [audio]
     const TransportInfo& Transport() const { return transport; }
 
     // ---- Set-up, by the binding ----
@@ -185,6 +187,7 @@ public:
     // [audio] Bypassed blocks: inputs to outputs through the latency delay
     // line when there is a latency, else copied (extra outputs zeroed).
     void PassThroughBlock32(int32_t frames);
+    // [audio] As PassThroughBlock32, on 64-bit bindings.
     void PassThroughBlock64(int32_t frames);
     // [audio] Fills every scratch buffer of both directions with zeros.
     void ZeroScratchBuffers();

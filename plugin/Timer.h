@@ -19,7 +19,8 @@ protected:
 
 // A periodic-callback service supplied by a binding, for instance the VST 3
 // host's run loop, which calls back on the host's UI thread. The framework
-// core knows nothing of the standard behind it.
+// core knows nothing of the standard behind it. A run loop must outlive the
+// timers registered with it, or move them off first (UseRunLoop(nullptr)).
 class TimerRunLoop {
 public:
     virtual ~TimerRunLoop() = default;

@@ -286,6 +286,7 @@ TEST(APIBaseQueues, ProcessorParamsAreQueuedAsRealValuesUpTo512) {
 // ---- Idle tick ----
 
 TEST(APIBaseIdleTick, WithAnEditorDeliversMidiThenSysExThenCallsTheHook) {
+    FakeRunLoop loop; // outlives the plug-in, as a host run loop does
     RecordingPlugin plug;
     plug.MidiFromProcessor().Push(MidiMessage{0, 0x90, 60, 100});
     plug.MidiFromProcessor().Push(MidiMessage{5, 0x80, 61, 0});
@@ -294,7 +295,6 @@ TEST(APIBaseIdleTick, WithAnEditorDeliversMidiThenSysExThenCallsTheHook) {
     block.data[0] = 0xF0;
     plug.SysExFromProcessor().Push(block);
 
-    FakeRunLoop loop;
     plug.CreateIdleTimer(&loop);
     loop.Fire();
     EXPECT_EQ(plug.log, (std::vector<std::string>{"midi 60 0 0", "midi 61 0 0", "sysex 240 0 0",
@@ -304,11 +304,11 @@ TEST(APIBaseIdleTick, WithAnEditorDeliversMidiThenSysExThenCallsTheHook) {
 }
 
 TEST(APIBaseIdleTick, WithoutAnEditorOnlyTheHookRunsAndTheQueuesWait) {
+    FakeRunLoop loop; // outlives the plug-in, as a host run loop does
     RecordingPlugin plug;
     plug.hasUI = false;
     plug.MidiFromProcessor().Push(MidiMessage{0, 0x90, 60, 100});
     plug.SysExFromProcessor().Push(SysExBlock{});
-    FakeRunLoop loop;
     plug.CreateIdleTimer(&loop);
     loop.Fire();
     loop.Fire();
@@ -319,12 +319,12 @@ TEST(APIBaseIdleTick, WithoutAnEditorOnlyTheHookRunsAndTheQueuesWait) {
 }
 
 TEST(APIBaseIdleTick, OneTickDeliversAtMostOneQueueful) {
+    FakeRunLoop loop; // outlives the plug-in, as a host run loop does
     RecordingPlugin plug;
     plug.logIdle = false;
     for (int i = 0; i < 32; ++i) {
         plug.MidiFromProcessor().Push(MidiMessage{});
     }
-    FakeRunLoop loop;
     plug.CreateIdleTimer(&loop);
     loop.Fire();
     EXPECT_EQ(plug.log.size(), 32u);
@@ -354,9 +354,9 @@ TEST(APIBaseIdleTick, IdleTimerTicksEvery20MsAndIsReplacedAndStoppedCleanly) {
 
 TEST(APIBaseIdleTick, AnEmptyTickAndProcessorParamsDoNotAllocate) {
     LUMARO_SKIP_WITHOUT_ALLOCATION_COUNTER();
+    FakeRunLoop loop; // outlives the plug-in, as a host run loop does
     RecordingPlugin plug;
     plug.logIdle = false;
-    FakeRunLoop loop;
     plug.CreateIdleTimer(&loop);
     testing_support::AllocationCounter counter;
     loop.Fire();

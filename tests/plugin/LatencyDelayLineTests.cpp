@@ -1,5 +1,7 @@
 #include "ProcessorTestSupport.h"
 
+#include "AllocationCounter.h"
+#include "plugin/AudioThread.h"
 #include "plugin/LatencyDelayLine.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +198,27 @@ TEST(ProcessorBypass, LatencyChangedWhileRunningAppliesAtTheNextBlockWithinTheRe
     for (int i = 0; i < 100; ++i) {
         const double expected = i < 64 ? 0.0 : Ramp(limitedAt + i - 64, 0);
         ASSERT_EQ(out.data[0][i], expected) << i;
+    }
+}
+
+TEST(ProcessorBypass, LatencyChangedOnTheAudioThreadIsHandedOverWithoutAllocating) {
+    BypassRig rig(4);
+    ASSERT_TRUE(rig.processor.CreateLatencyDelayLine());
+    ASSERT_TRUE(rig.processor.ReserveLatency(16));
+    rig.Run(8);
+    {
+        // Processing is not flagged as running, yet the audio thread must
+        // not grow the line: the request is limited to the reserve.
+        plugin::AudioThreadScope audio;
+        testing_support::AllocationCounter counter;
+        rig.processor.ChangeLatency(5000);
+        EXPECT_EQ(counter.Count(), 0u);
+    }
+    EXPECT_EQ(rig.processor.Latency(), 5000);
+    const int64_t changedAt = rig.position;
+    const HostBuffers<double> out = rig.Run(32);
+    for (int i = 0; i < 32; ++i) {
+        ASSERT_EQ(out.data[0][i], i < 16 ? 0.0 : Ramp(changedAt + i - 16, 0)) << i;
     }
 }
 

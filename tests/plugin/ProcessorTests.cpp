@@ -155,6 +155,11 @@ TEST(ProcessorWiring, UnconnectedChannelsUseTheirOwnScratchAndConsumeNoHostBuffe
     p.MarkChannelsConnected(kIn, 1, 1, false);
     p.MarkChannelsConnected(kOut, 0, 3, true);
     EXPECT_EQ(p.CountConnectedChannels(kIn), 2);
+    EXPECT_TRUE(p.IsChannelConnected(kIn, 0));
+    EXPECT_FALSE(p.IsChannelConnected(kIn, 1));
+    EXPECT_TRUE(p.IsChannelConnected(kIn, 2));
+    EXPECT_FALSE(p.IsChannelConnected(kIn, 3));
+    EXPECT_FALSE(p.IsChannelConnected(kIn, -1));
 
     HostBuffers<double> in(2, 8), out(3, 8);
     p.BindHostBuffers64(kIn, 0, 3, in.pointers.data());
