@@ -37,8 +37,12 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 void CopyToString128(String128 destination, const char* text) {
     CopyUtf16Field(reinterpret_cast<char16_t*>(destination), kString128Units, text);
@@ -50,9 +54,8 @@ ParameterInfo DescribeParam(const IParam& param, ParamID id, UnitID unitId) {
     CopyToString128(info.title, param.Name());
     CopyToString128(info.shortTitle, "");
     CopyToString128(info.units, param.LabelForDisplay());
-    info.stepCount = param.Kind() == IParam::KindDouble
-                         ? 0
-                         : static_cast<int32>(param.Max() - param.Min());
+    info.stepCount =
+        param.Kind() == IParam::KindDouble ? 0 : static_cast<int32>(param.Max() - param.Min());
     info.defaultNormalizedValue = param.NormalizeValue(param.DefaultValue());
     info.unitId = unitId;
     info.flags = param.HasFlag(IParam::NotAutomatable) ? 0 : ParameterInfo::kCanAutomate;
@@ -177,8 +180,8 @@ void IPluginVST3Parameter::toString(ParamValue normalized, String128 string) con
 }
 
 bool IPluginVST3Parameter::fromString(const TChar* string, ParamValue& normalized) const {
-    const std::string text = Utf16ToUtf8(reinterpret_cast<const char16_t*>(string),
-                                         kString128Units);
+    const std::string text =
+        Utf16ToUtf8(reinterpret_cast<const char16_t*>(string), kString128Units);
     normalized = param.NormalizeValue(param.ParseValueText(text.c_str()));
     return true;
 }

@@ -66,8 +66,8 @@ tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context) {
     if (SingleComponentEffect::initialize(context) != kResultOk)
         return kResultFalse;
     CreateDefaultBuses();
-    bypassParameter = BuildHostParameters(*this, HostParameterTarget{parameters, *this, paramGroups},
-                                          PlugType() == 1, DoesMidiIn());
+    bypassParameter = BuildHostParameters(
+        *this, HostParameterTarget{parameters, *this, paramGroups}, PlugType() == 1, DoesMidiIn());
     if (IdentifiedHostKind() == HostKind::NotIdentified)
         IdentifyHost(context); // ends with OnHostKnown()
     else
@@ -161,14 +161,16 @@ void IPluginVST3::AddAudioBuses(plugin::BusDirection direction, int32_t configIn
     for (int32_t bus = 0; bus < busCount; ++bus) {
         String128 name{};
         CopyToString128(name, DescribeBus(direction, bus, busCount).c_str());
-        const SpeakerArrangement arrangement =
-            SpeakerArrangementFor(config.Buses(direction)[static_cast<std::size_t>(bus)].channelCount);
+        const SpeakerArrangement arrangement = SpeakerArrangementFor(
+            config.Buses(direction)[static_cast<std::size_t>(bus)].channelCount);
         const BusType type = bus == 0 ? kMain : kAux;
         const int32 flags = bus == 0 ? BusInfo::kDefaultActive : 0;
-        if (direction == plugin::BusDirection::Input)
-            addAudioInput(name, arrangement, type, flags);
-        else
-            addAudioOutput(name, arrangement, type, flags);
+        AudioBus* added = direction == plugin::BusDirection::Input
+                              ? addAudioInput(name, arrangement, type, flags)
+                              : addAudioOutput(name, arrangement, type, flags);
+        // "Default active" means active until the host says otherwise; a
+        // host that never calls activateBus still gets its main output.
+        added->setActive(flags == BusInfo::kDefaultActive);
     }
 }
 
@@ -267,7 +269,9 @@ uint32 PLUGIN_API IPluginVST3::getTailSamples() {
     return static_cast<uint32>(std::max(TailLength(), 0));
 }
 
-uint32 PLUGIN_API IPluginVST3::getProcessContextRequirements() { return 0; }
+uint32 PLUGIN_API IPluginVST3::getProcessContextRequirements() {
+    return 0;
+}
 
 // ---- State ----
 
@@ -318,7 +322,9 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* state) {
 
 // ---- Controller ----
 
-ParamValue PLUGIN_API IPluginVST3::getParamNormalized(ParamID id) { return HostNormalized(id); }
+ParamValue PLUGIN_API IPluginVST3::getParamNormalized(ParamID id) {
+    return HostNormalized(id);
+}
 
 tresult PLUGIN_API IPluginVST3::setParamNormalized(ParamID id, ParamValue value) {
     if (std::isnan(value) || !StoreHostNormalized(id, value))
@@ -335,9 +341,13 @@ tresult PLUGIN_API IPluginVST3::setParamNormalized(ParamID id, ParamValue value)
     return kResultOk;
 }
 
-IPlugView* PLUGIN_API IPluginVST3::createView(FIDString /*name*/) { return nullptr; }
+IPlugView* PLUGIN_API IPluginVST3::createView(FIDString /*name*/) {
+    return nullptr;
+}
 
-int32 PLUGIN_API IPluginVST3::getProgramListCount() { return PresetCount() > 0 ? 1 : 0; }
+int32 PLUGIN_API IPluginVST3::getProgramListCount() {
+    return PresetCount() > 0 ? 1 : 0;
+}
 
 tresult PLUGIN_API IPluginVST3::getProgramListInfo(int32 listIndex, ProgramListInfo& info) {
     if (listIndex != 0 || PresetCount() == 0)
@@ -380,15 +390,21 @@ tresult PLUGIN_API IPluginVST3::queryInterface(const TUID iid, void** obj) {
 
 // ---- Framework operations that reach the host ----
 
-void IPluginVST3::BeginParamGesture(int32_t index) { beginEdit(static_cast<ParamID>(index)); }
+void IPluginVST3::BeginParamGesture(int32_t index) {
+    beginEdit(static_cast<ParamID>(index));
+}
 
 void IPluginVST3::NotifyHostOfParamValue(int32_t index, double normalized) {
     performEdit(static_cast<ParamID>(index), normalized);
 }
 
-void IPluginVST3::EndParamGesture(int32_t index) { endEdit(static_cast<ParamID>(index)); }
+void IPluginVST3::EndParamGesture(int32_t index) {
+    endEdit(static_cast<ParamID>(index));
+}
 
-bool IPluginVST3::ResizeEditorWindow(int32_t, int32_t) { return false; }
+bool IPluginVST3::ResizeEditorWindow(int32_t, int32_t) {
+    return false;
+}
 
 void IPluginVST3::SetParamFromEditor(int32_t index, double normalized) {
     if (index >= 0 && index < ParamCount())
@@ -403,7 +419,9 @@ void IPluginVST3::NotifyHostOfAllParams() {
     finishGroupEdit();
 }
 
-void IPluginVST3::OnIdleTimer() { ReportPendingLatency(); }
+void IPluginVST3::OnIdleTimer() {
+    ReportPendingLatency();
+}
 
 // ---- Track information ----
 
@@ -411,12 +429,20 @@ void IPluginVST3::TrackColour(int32_t& red, int32_t& green, int32_t& blue) {
     ChannelColourComponents(red, green, blue);
 }
 
-void IPluginVST3::TrackName(std::string& text) { text = ChannelName(); }
+void IPluginVST3::TrackName(std::string& text) {
+    text = ChannelName();
+}
 
-void IPluginVST3::TrackNamespace(std::string& text) { text = ChannelNamespace(); }
+void IPluginVST3::TrackNamespace(std::string& text) {
+    text = ChannelNamespace();
+}
 
-int32_t IPluginVST3::TrackIndex() { return ChannelIndex(); }
+int32_t IPluginVST3::TrackIndex() {
+    return ChannelIndex();
+}
 
-int32_t IPluginVST3::TrackNamespaceIndex() { return NamespaceOrder(); }
+int32_t IPluginVST3::TrackNamespaceIndex() {
+    return NamespaceOrder();
+}
 
 } // namespace plugin::vst3

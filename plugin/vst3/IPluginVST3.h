@@ -73,9 +73,9 @@ public:
     // ---- IAudioProcessor ----
     tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs, int32 numIns,
                                           Steinberg::Vst::SpeakerArrangement* outputs,
-                                          int32 numOuts) override;           // [ui, processing stopped]
-    tresult PLUGIN_API canProcessSampleSize(int32 symbolicSampleSize) override; // [ui]
-    uint32 PLUGIN_API getLatencySamples() override;                             // [ui]
+                                          int32 numOuts) override; // [ui, processing stopped]
+    tresult PLUGIN_API canProcessSampleSize(int32 symbolicSampleSize) override;       // [ui]
+    uint32 PLUGIN_API getLatencySamples() override;                                   // [ui]
     tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override; // [ui]
     // [any] false resets the plug-in (OnProcessingReset); true does not,
     // because hosts set processing up (which resets) before starting it.
@@ -103,7 +103,8 @@ public:
                                                    ParamID& id) override;
 
     // ---- ChannelContext::IInfoListener ----
-    tresult PLUGIN_API setChannelContextInfos(Steinberg::Vst::IAttributeList* list) override; // [ui]
+    tresult PLUGIN_API
+    setChannelContextInfos(Steinberg::Vst::IAttributeList* list) override; // [ui]
 
     // ---- FUnknown / FObject ----
     tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override; // [any]
@@ -111,9 +112,9 @@ public:
     OBJ_METHODS(IPluginVST3, SingleComponentEffect)
 
     // ---- Framework operations that reach the host ----
-    void BeginParamGesture(int32_t index) override;                        // [ui]
+    void BeginParamGesture(int32_t index) override;                         // [ui]
     void NotifyHostOfParamValue(int32_t index, double normalized) override; // [ui]
-    void EndParamGesture(int32_t index) override;                          // [ui]
+    void EndParamGesture(int32_t index) override;                           // [ui]
     // [ui] No editor view exists yet: false.
     bool ResizeEditorWindow(int32_t width, int32_t height) override;
     // [ui] Stores the position in the host-visible parameter, then the base.
@@ -126,8 +127,8 @@ public:
 
     // ---- Track information from the host's channel context ----
     void TrackColour(int32_t& red, int32_t& green, int32_t& blue) override; // [ui]
-    void TrackName(std::string& text) override;                            // [ui]
-    void TrackNamespace(std::string& text) override;                       // [ui]
+    void TrackName(std::string& text) override;                             // [ui]
+    void TrackNamespace(std::string& text) override;                        // [ui]
     int32_t TrackIndex() override;                                          // [ui]
     int32_t TrackNamespaceIndex() override;                                 // [ui]
 

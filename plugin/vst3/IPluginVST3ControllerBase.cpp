@@ -22,7 +22,8 @@ constexpr int64 kMaxChannelTextUnits = 4096;
 
 // Reads a text whose length (in UTF-16 units) the host gives under its own
 // key. The text is left unchanged when the host does not supply it.
-void ReadText(IAttributeList& list, IAttributeList::AttrID lengthKey, IAttributeList::AttrID textKey, std::string& text) {
+void ReadText(IAttributeList& list, IAttributeList::AttrID lengthKey,
+              IAttributeList::AttrID textKey, std::string& text) {
     int64 length = 0;
     if (list.getInt(lengthKey, length) != kResultTrue)
         return;
@@ -56,7 +57,8 @@ bool IPluginVST3ControllerBase::StoreHostNormalized(ParamID id, double normalize
 
 void IPluginVST3ControllerBase::CopyParamsToHost(const IEditorDelegate& plugin) {
     for (int32_t index = 0; index < plugin.ParamCount(); ++index)
-        StoreHostNormalized(static_cast<ParamID>(index), plugin.ParamAt(index)->CurrentNormalized());
+        StoreHostNormalized(static_cast<ParamID>(index),
+                            plugin.ParamAt(index)->CurrentNormalized());
 }
 
 tresult IPluginVST3ControllerBase::ReadChannelContext(IAttributeList* list) {

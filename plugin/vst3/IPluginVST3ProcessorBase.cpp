@@ -33,7 +33,9 @@ uint8_t SevenBit(double normalized) noexcept {
     return static_cast<uint8_t>(std::clamp(normalized, 0.0, 1.0) * 127.0);
 }
 
-uint8_t ChannelNibble(int32_t channel) noexcept { return static_cast<uint8_t>(channel & 0x0F); }
+uint8_t ChannelNibble(int32_t channel) noexcept {
+    return static_cast<uint8_t>(channel & 0x0F);
+}
 
 int32_t RoundUpTo(int32_t value, int32_t granularity) {
     return (std::max(value, 1) + granularity - 1) / granularity * granularity;
@@ -59,8 +61,7 @@ bool IPluginVST3ProcessorBase::SetUpProcessing(const ProcessSetup& setup,
                                                ProcessSetup& storedSetup) {
     if (setup.symbolicSampleSize != kSample32 && setup.symbolicSampleSize != kSample64)
         return false;
-    if (!std::isfinite(setup.sampleRate) || setup.sampleRate <= 0.0 ||
-        setup.maxSamplesPerBlock < 0)
+    if (!std::isfinite(setup.sampleRate) || setup.sampleRate <= 0.0 || setup.maxSamplesPerBlock < 0)
         return false;
 
     storedSetup = setup;
@@ -115,9 +116,10 @@ bool IPluginVST3ProcessorBase::QueueMidiOut(const MidiMessage& message) {
     int32_t position = midiOutCount;
     // Later entries move up by one so the queue stays ordered by offset;
     // equal offsets keep their arrival order.
-    while (position > 0 && midiOut[static_cast<std::size_t>(position - 1)].sampleOffset >
-                               message.sampleOffset) {
-        midiOut[static_cast<std::size_t>(position)] = midiOut[static_cast<std::size_t>(position - 1)];
+    while (position > 0 &&
+           midiOut[static_cast<std::size_t>(position - 1)].sampleOffset > message.sampleOffset) {
+        midiOut[static_cast<std::size_t>(position)] =
+            midiOut[static_cast<std::size_t>(position - 1)];
         --position;
     }
     midiOut[static_cast<std::size_t>(position)] = message;
@@ -125,7 +127,9 @@ bool IPluginVST3ProcessorBase::QueueMidiOut(const MidiMessage& message) {
     return true;
 }
 
-bool IPluginVST3ProcessorBase::QueueSysExOut(const SysExBlock&) { return false; }
+bool IPluginVST3ProcessorBase::QueueSysExOut(const SysExBlock&) {
+    return false;
+}
 
 void IPluginVST3ProcessorBase::SendMidiOut(IEventList* events) noexcept {
     for (int32_t i = 0; events != nullptr && i < midiOutCount; ++i) {
@@ -145,8 +149,8 @@ void IPluginVST3ProcessorBase::SendMidiOut(IEventList* events) noexcept {
             break;
         case kPolyPressure:
             event.type = Event::kPolyPressureEvent;
-            event.polyPressure = PolyPressureEvent{channel, message.data1, message.data2 / 127.0f,
-                                                   -1};
+            event.polyPressure =
+                PolyPressureEvent{channel, message.data1, message.data2 / 127.0f, -1};
             break;
         case kControlChange:
             event.type = Event::kLegacyMIDICCOutEvent;
@@ -155,16 +159,15 @@ void IPluginVST3ProcessorBase::SendMidiOut(IEventList* events) noexcept {
             break;
         case kChannelPressure:
             event.type = Event::kLegacyMIDICCOutEvent;
-            event.midiCCOut = LegacyMIDICCOutEvent{static_cast<uint8>(ControllerNumbers::kAfterTouch),
-                                                   static_cast<int8>(channel),
-                                                   static_cast<int8>(message.data1), 0};
+            event.midiCCOut = LegacyMIDICCOutEvent{
+                static_cast<uint8>(ControllerNumbers::kAfterTouch), static_cast<int8>(channel),
+                static_cast<int8>(message.data1), 0};
             break;
         case kPitchBend:
             event.type = Event::kLegacyMIDICCOutEvent;
-            event.midiCCOut = LegacyMIDICCOutEvent{static_cast<uint8>(ControllerNumbers::kPitchBend),
-                                                   static_cast<int8>(channel),
-                                                   static_cast<int8>(message.data1),
-                                                   static_cast<int8>(message.data2)};
+            event.midiCCOut = LegacyMIDICCOutEvent{
+                static_cast<uint8>(ControllerNumbers::kPitchBend), static_cast<int8>(channel),
+                static_cast<int8>(message.data1), static_cast<int8>(message.data2)};
             break;
         default:
             continue;
@@ -326,8 +329,12 @@ void IPluginVST3ProcessorBase::WireInputs(ProcessData& data, BusList& audioInput
                                           bool is64) noexcept {
     const int32_t slots = ChannelCount(BusDirection::Input);
     MarkChannelsConnected(BusDirection::Input, 0, slots, false);
-    if (data.numInputs <= 0 || data.inputs == nullptr)
-        return; // no host input: the inputs read as silence
+    if (data.numInputs <= 0 || data.inputs == nullptr) {
+        // No host input: the inputs read as silence, never as what an
+        // earlier block left in the scratch buffers.
+        ZeroScratchBuffers();
+        return;
+    }
     const AudioBusBuffers& main = data.inputs[0];
     const bool sideChainBus = audioInputs.size() > 1 && data.numInputs > 1 &&
                               audioInputs[1] != nullptr && audioInputs[1]->isActive();

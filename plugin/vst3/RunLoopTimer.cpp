@@ -30,7 +30,9 @@ private:
 
 RunLoopTimer::RunLoopTimer(Linux::IRunLoop* loop) : runLoop(loop) {}
 
-RunLoopTimer::~RunLoopTimer() { UnregisterAll(); }
+RunLoopTimer::~RunLoopTimer() {
+    UnregisterAll();
+}
 
 bool RunLoopTimer::RegisterTimer(TimerClient* client, int32_t periodMs) {
     if (client == nullptr || !runLoop)
