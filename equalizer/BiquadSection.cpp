@@ -1,6 +1,8 @@
 #include "equalizer/BiquadSection.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace equalizer {
 
@@ -13,6 +15,10 @@ constexpr double ln10Over40 = 0.057564627324851146;
 constexpr double qThreshold = 0.0001;
 constexpr double relativeFrequencyThreshold = 0.0001;
 constexpr double gainThresholdDb = 0.0001;
+
+bool SameBits(double a, double b) {
+    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
 
 // smoothed × pole + target × complement, in that order.
 double Step(BiquadSection::Smoother& s, double target) {
@@ -52,7 +58,20 @@ void BiquadSection::SetSampleRate(int32_t hz) {
     Update();
 }
 
+bool BiquadSection::DesignInput::operator==(const DesignInput& other) const {
+    return type == other.type && SameBits(q, other.q) && SameBits(frequency, other.frequency) &&
+           SameBits(gainDb, other.gainDb) && sampleRate == other.sampleRate;
+}
+
 void BiquadSection::Update() {
+    UpdateWith(nullptr);
+}
+
+void BiquadSection::UpdateSharingDesign(const BiquadSection& twin) {
+    UpdateWith(&twin);
+}
+
+void BiquadSection::UpdateWith(const BiquadSection* twin) {
     q = Step(smoothQ, targetQ);
     frequency = Step(smoothFrequency, targetFrequency);
     gainDb = Step(smoothGain, targetGainDb);
@@ -62,7 +81,24 @@ void BiquadSection::Update() {
         std::fabs(frequency - designedFrequency) > frequency * relativeFrequencyThreshold ||
         std::fabs(gainDb - designedGainDb) > gainThresholdDb || sampleRate != designedSampleRate;
     if (needed) {
-        Design();
+        if (twin != nullptr && twin->lastDesignInput == CurrentDesignInput()) {
+            amplitude = twin->amplitude;
+            w0 = twin->w0;
+            sinW0 = twin->sinW0;
+            cosW0 = twin->cosW0;
+            alpha = twin->alpha;
+            a0 = twin->a0;
+            a1 = twin->a1;
+            a2 = twin->a2;
+            b0 = twin->b0;
+            b1 = twin->b1;
+            b2 = twin->b2;
+            expArgument = twin->expArgument;
+            expValue = twin->expValue;
+            lastDesignInput = twin->lastDesignInput;
+        } else {
+            Design();
+        }
         designedQ = q;
         designedFrequency = frequency;
         designedGainDb = gainDb;
@@ -86,12 +122,26 @@ void BiquadSection::Reset() {
     dirty = true;
 }
 
+// sin, cos and exp of a bit-identical argument are bit-identical, so the
+// values of the previous design are reused when their argument has not moved
+// (w0 and sinW0/cosW0 always belong together: the constructor designs).
 void BiquadSection::Design() {
-    w0 = twoPi * frequency / static_cast<double>(sampleRate);
-    sinW0 = std::sin(w0);
-    cosW0 = std::cos(w0);
+    lastDesignInput = CurrentDesignInput();
+    const double newW0 = twoPi * frequency / static_cast<double>(sampleRate);
+    if (!SameBits(newW0, w0)) {
+        w0 = newW0;
+        sinW0 = std::sin(w0);
+        cosW0 = std::cos(w0);
+    }
     alpha = sinW0 / (2.0 * q);
 
+    const auto Exp = [this](double argument) {
+        if (!SameBits(argument, expArgument)) {
+            expArgument = argument;
+            expValue = std::exp(argument);
+        }
+        return expValue;
+    };
     switch (type) {
     case LowPass:
     case HighPass:
@@ -101,10 +151,10 @@ void BiquadSection::Design() {
     case BandPassPeak:
     case Notch:
     case AllPass:
-        amplitude = std::exp(gainDb * ln10Over20); // stored only
+        amplitude = Exp(gainDb * ln10Over20); // stored only
         break;
     default:
-        amplitude = std::exp(gainDb * ln10Over40);
+        amplitude = Exp(gainDb * ln10Over40);
         break;
     }
 

@@ -40,6 +40,14 @@ enum FilterType : int32_t {
 // results are compared bit for bit with an independent evaluation of the
 // formulas. Keep -ffp-contract=off.
 //
+// Design cost: a design is a pure function of (type, Q, frequency, gain,
+// rate). During a glide usually only one of them moves, and the two channels
+// of a stereo chain glide in step, so the section reuses what is bit for bit
+// the same input: sin/cos of an unchanged w0, exp of an unchanged gain
+// argument, and with UpdateSharingDesign() the whole design of a twin that
+// has just been designed from identical values. Reuse never changes a bit of
+// the result; it only skips recomputing it.
+//
 // Threads: not synchronised. The owner makes sure only one thread touches a
 // section at a time (the audio thread, once processing runs).
 class BiquadSection {
@@ -67,6 +75,12 @@ public:
     // value crossed its threshold, the rate changed, or a reset or type change
     // asked for one.
     void Update();
+
+    // As Update(), but when a design is needed and twin's last design was made
+    // from exactly the same type, Q, frequency, gain and rate, its results are
+    // copied instead of recomputed. The stereo chain passes channel 0's
+    // section when updating channel 1's at the same sample.
+    void UpdateSharingDesign(const BiquadSection& twin);
 
     // True while any glided value still differs from the target seen by the
     // last update by 0.000001 or more (a NaN difference counts as differing).
@@ -108,11 +122,28 @@ public:
         double x1, x2, y1, y2;
     };
     History CurrentHistory() const { return {x1, x2, y1, y2}; }
+    // For a chain that runs the recursion on its own copy of the history (in
+    // vector lanes) and hands it back at the end of a run.
+    void LoadHistory(const History& h) {
+        x1 = h.x1;
+        x2 = h.x2;
+        y1 = h.y1;
+        y2 = h.y2;
+    }
 
 private:
     static bool Below(double difference) {
         return (difference < 0 ? -difference : difference) < 0.000001;
     }
+    // The values a design is a function of, compared bit for bit.
+    struct DesignInput {
+        int32_t type;
+        double q, frequency, gainDb;
+        int32_t sampleRate;
+        bool operator==(const DesignInput& other) const;
+    };
+    DesignInput CurrentDesignInput() const { return {type, q, frequency, gainDb, sampleRate}; }
+    void UpdateWith(const BiquadSection* twin);
     void Design();
 
     int32_t type = Peaking;
@@ -132,6 +163,10 @@ private:
     double designedQ = 0.0, designedFrequency = 0.0, designedGainDb = 0.0;
     int32_t designedSampleRate = 0;
     bool dirty = true;
+    // Reuse of earlier results (see the class comment): the inputs of the last
+    // Design(), and the last exp() argument with its value.
+    DesignInput lastDesignInput{};
+    double expArgument = 0.0, expValue = 1.0;
 };
 
 } // namespace equalizer

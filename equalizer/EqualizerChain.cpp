@@ -1,5 +1,9 @@
 #include "equalizer/EqualizerChain.h"
 
+#include "equalizer/SectionPipeline.h"
+#include "equalizer/VectorSine.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace equalizer {
@@ -30,63 +34,238 @@ EqualizerChain::EqualizerChain() {
     }
 }
 
+namespace {
+
+using pipeline::DoublePair;
+using pipeline::GetLane;
+using pipeline::SetLane;
+using pipeline::Stage;
+
+// The sine term's amount before a band: signed for the low shelf only.
+double InjectionAmount(int band, double gainDb) {
+    switch (band) {
+    case LowShelfBand:
+        return gainDb / EqualizerChain::lowShelfInjection;
+    case HighShelfBand:
+        return std::fabs(gainDb / EqualizerChain::highShelfInjection);
+    default:
+        return std::fabs(gainDb / EqualizerChain::midInjection);
+    }
+}
+
+template <class T> void LoadCoefficients(Stage<T>& st, int lane, const BiquadSection& section) {
+    const BiquadSection::Coefficients c = section.CurrentCoefficients();
+    SetLane(st.b0, lane, c.b0);
+    SetLane(st.b1, lane, c.b1);
+    SetLane(st.b2, lane, c.b2);
+    SetLane(st.a1, lane, c.a1);
+    SetLane(st.a2, lane, c.a2);
+}
+
+} // namespace
+
+// Runs the chain's sections for one channel (T = double) or both (T =
+// DoublePair) over frames whose sine term is already known. Between runs the
+// sections hold the history; during a run it lives in the stages.
+template <class T> class EqualizerChain::Runner {
+public:
+    static constexpr int lanes = pipeline::laneCount<T>;
+
+    Runner(EqualizerChain& chain, const int (&channels)[lanes]) : chain(chain) {
+        for (int band = 0; band < bandCount; ++band) {
+            for (int lane = 0; lane < lanes; ++lane) {
+                sections[band][lane] = &chain.sections[band][channels[lane]];
+            }
+        }
+    }
+
+    // Filters y[0..n) in place, without the output stage. Returns n, or for
+    // two lanes the frames done before the lanes stopped agreeing on which
+    // bands run (the caller finishes such a block channel by channel).
+    int Run(T* y, const T* s, int n) {
+        int done = 0;
+        while (done < n) {
+            if (!Plan()) {
+                break;
+            }
+            if (anyGliding) {
+                done += RunGliding(y + done, s + done, n - done);
+            } else {
+                if (count > 0) {
+                    pipeline::SettledRunFor<T>(count, highPassFirst)(stages, y + done, s + done,
+                                                                     n - done);
+                }
+                done = n;
+            }
+            Commit();
+        }
+        return done;
+    }
+
+private:
+    bool Runs(int band, int lane) const {
+        return band == HighPassBand ? chain.highPassEnabled : sections[band][lane]->GainDb() != 0.0;
+    }
+
+    // Collects the running bands in order. A band runs while its gain in
+    // effect is not 0 (the high-pass while it is switched on); that can only
+    // change through an update, after which the gliding run returns.
+    bool Plan() {
+        count = 0;
+        highPassFirst = false;
+        anyGliding = false;
+        for (int band = 0; band < bandCount; ++band) {
+            const bool runs = Runs(band, 0);
+            for (int lane = 1; lane < lanes; ++lane) {
+                if (Runs(band, lane) != runs) {
+                    return false;
+                }
+            }
+            if (!runs) {
+                continue;
+            }
+            Stage<T>& st = stages[count];
+            bool gliding = false;
+            for (int lane = 0; lane < lanes; ++lane) {
+                const BiquadSection& section = *sections[band][lane];
+                LoadCoefficients(st, lane, section);
+                const BiquadSection::History h = section.CurrentHistory();
+                SetLane(st.x1, lane, h.x1);
+                SetLane(st.x2, lane, h.x2);
+                SetLane(st.y1, lane, h.y1);
+                SetLane(st.y2, lane, h.y2);
+                SetLane(st.amount, lane,
+                        band == HighPassBand ? 0.0 : InjectionAmount(band, section.GainDb()));
+                gliding = gliding || section.NeedsUpdate();
+            }
+            stageBand[count] = band;
+            stageGliding[count] = gliding;
+            anyGliding = anyGliding || gliding;
+            highPassFirst = highPassFirst || band == HighPassBand;
+            ++count;
+        }
+        return true;
+    }
+
+    void Commit() {
+        for (int k = 0; k < count; ++k) {
+            const Stage<T>& st = stages[k];
+            for (int lane = 0; lane < lanes; ++lane) {
+                sections[stageBand[k]][lane]->LoadHistory(
+                    {GetLane(st.x1, lane), GetLane(st.x2, lane), GetLane(st.y1, lane),
+                     GetLane(st.y2, lane)});
+            }
+        }
+    }
+
+    // Frame by frame, stage by stage, in the order of the per-sample
+    // description: inject, update if needed, filter. Returns after the frame in
+    // which an update brought a band's gain to exactly 0 (it stops running
+    // from the next frame) or after which no section glides any more, so that
+    // the caller plans again; otherwise after n frames.
+    int RunGliding(T* y, const T* s, int n) {
+        for (int f = 0; f < n; ++f) {
+            T v = y[f];
+            const T sine = s[f];
+            bool replan = false;
+            bool stillGliding = false;
+            for (int k = 0; k < count; ++k) {
+                Stage<T>& st = stages[k];
+                const int band = stageBand[k];
+                if (band != HighPassBand) {
+                    v = v + st.amount * sine;
+                }
+                if (stageGliding[k]) {
+                    bool updated = false;
+                    for (int lane = 0; lane < lanes; ++lane) {
+                        BiquadSection& section = *sections[band][lane];
+                        if (!section.NeedsUpdate()) {
+                            continue;
+                        }
+                        updated = true;
+                        if (lane == 0) {
+                            section.Update();
+                        } else {
+                            section.UpdateSharingDesign(*sections[band][0]);
+                        }
+                        LoadCoefficients(st, lane, section);
+                        if (band != HighPassBand) {
+                            const double g = section.GainDb();
+                            SetLane(st.amount, lane, InjectionAmount(band, g));
+                            replan = replan || g == 0.0;
+                        }
+                    }
+                    // A section that needed no update will not need one
+                    // before the next setter call.
+                    stageGliding[k] = updated;
+                    stillGliding = stillGliding || updated;
+                }
+                v = pipeline::Filter(st, v);
+            }
+            y[f] = v;
+            if (replan || !stillGliding) {
+                return f + 1;
+            }
+        }
+        return n;
+    }
+
+    EqualizerChain& chain;
+    BiquadSection* sections[bandCount][lanes];
+    Stage<T> stages[bandCount];
+    int stageBand[bandCount] = {};
+    bool stageGliding[bandCount] = {};
+    int count = 0;
+    bool highPassFirst = false;
+    bool anyGliding = false;
+};
+
 void EqualizerChain::ProcessChannel(double* samples, int count, int channel) {
-    BiquadSection& hp = sections[HighPassBand][channel];
-    BiquadSection& lowShelf = sections[LowShelfBand][channel];
-    BiquadSection& mid1 = sections[Mid1Band][channel];
-    BiquadSection& mid2 = sections[Mid2Band][channel];
-    BiquadSection& highShelf = sections[HighShelfBand][channel];
+    if (channel < 0 || channel >= maxChannels) {
+        return;
+    }
+    Runner<double> runner(*this, {channel});
+    const double colour = std::fabs(outputGainDb / outputInjection) + outputColour;
+    double sine[chunkFrames];
+    for (int start = 0; start < count; start += chunkFrames) {
+        const int n = std::min(chunkFrames, count - start);
+        double* y = samples + start;
+        ClampedSineBlock(y, sine, n);
+        runner.Run(y, sine, n);
+        pipeline::RunOutput(y, sine, n, colour, outputGain);
+    }
+}
 
-    for (int i = 0; i < count; ++i) {
-        const double x = samples[i];
-        const double s = std::sin(std::fmin(std::fmax(x, -1.0), 1.0));
-        double y = x;
-
-        if (highPassEnabled) {
-            if (hp.NeedsUpdate()) {
-                hp.Update();
-            }
-            y = hp.ProcessSample(y);
+void EqualizerChain::ProcessStereo(double* left, double* right, int count) {
+    const bool overlap = left < right + count && right < left + count;
+    if (overlap) {
+        ProcessChannel(left, count, 0);
+        ProcessChannel(right, count, 1);
+        return;
+    }
+    Runner<DoublePair> runner(*this, {0, 1});
+    const double colour = std::fabs(outputGainDb / outputInjection) + outputColour;
+    DoublePair y[chunkFrames];
+    DoublePair sine[chunkFrames];
+    for (int start = 0; start < count; start += chunkFrames) {
+        const int n = std::min(chunkFrames, count - start);
+        for (int f = 0; f < n; ++f) {
+            y[f] = DoublePair{left[start + f], right[start + f]};
+            sine[f] = static_cast<DoublePair>(ClampedSine(static_cast<__m128d>(y[f])));
         }
-
-        double g = lowShelf.GainDb();
-        if (g != 0.0) {
-            y = y + (g / lowShelfInjection) * s;
-            if (lowShelf.NeedsUpdate()) {
-                lowShelf.Update();
-            }
-            y = lowShelf.ProcessSample(y);
+        const int done = runner.Run(y, sine, n);
+        pipeline::RunOutput(y, sine, done, colour, outputGain);
+        for (int f = 0; f < done; ++f) {
+            left[start + f] = y[f][0];
+            right[start + f] = y[f][1];
         }
-
-        g = mid1.GainDb();
-        if (g != 0.0) {
-            y = y + std::fabs(g / midInjection) * s;
-            if (mid1.NeedsUpdate()) {
-                mid1.Update();
-            }
-            y = mid1.ProcessSample(y);
+        if (done < n) {
+            // The channels no longer run the same bands (only possible after
+            // unequal histories of set-up calls): finish them one by one.
+            ProcessChannel(left + start + done, count - start - done, 0);
+            ProcessChannel(right + start + done, count - start - done, 1);
+            return;
         }
-
-        g = mid2.GainDb();
-        if (g != 0.0) {
-            y = y + std::fabs(g / midInjection) * s;
-            if (mid2.NeedsUpdate()) {
-                mid2.Update();
-            }
-            y = mid2.ProcessSample(y);
-        }
-
-        g = highShelf.GainDb();
-        if (g != 0.0) {
-            y = y + std::fabs(g / highShelfInjection) * s;
-            if (highShelf.NeedsUpdate()) {
-                highShelf.Update();
-            }
-            y = highShelf.ProcessSample(y);
-        }
-
-        samples[i] =
-            (std::fabs(outputGainDb / outputInjection) + outputColour) * s + y * outputGain;
     }
 }
 

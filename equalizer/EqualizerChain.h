@@ -31,6 +31,16 @@ inline constexpr int maxChannels = 2;
 // advances its glide; a band glided back towards 0 stops within 0.000001 dB
 // of it and keeps running as a near-identity until the next reset.
 //
+// How it runs: blocks are cut into chunks; for each chunk the sine term of
+// every frame is computed first, vectorised (VectorSine.h), and the running
+// sections then carry only their recursions (SectionPipeline.h). While every
+// running section is settled (no NeedsUpdate()), the sections are
+// software-pipelined and NeedsUpdate() is not asked per sample, since nothing
+// can change it until the next setter call; while some glide, the frames go
+// sample by sample with the update checks in the order above. ProcessStereo
+// runs both channels in the two lanes of a vector. Every path gives the
+// results of the per-sample description above bit for bit, given the sine.
+//
 // Threads: plain memory, no synchronisation. The owner lets one thread at a
 // time touch it; in the plug-in that is the audio thread while processing
 // runs (parameter changes from other threads are handed over first).
@@ -43,6 +53,12 @@ public:
     // [audio] Processes count samples in place with the sections of channel
     // (0 or 1). Wait-free, does not allocate.
     void ProcessChannel(double* samples, int count, int channel);
+
+    // [audio] The same as ProcessChannel(left, count, 0) followed by
+    // ProcessChannel(right, count, 1), for two buffers that do not overlap,
+    // with the channels side by side in vector lanes. Wait-free, does not
+    // allocate.
+    void ProcessStereo(double* left, double* right, int count);
 
     // Parameter mapping helpers: retarget both channels, channel 0 first.
     // Each setter performs one glide step at once.
@@ -73,6 +89,12 @@ public:
     static constexpr double highShelfInjection = 60.0;
     static constexpr double outputInjection = 60.0;
     static constexpr double outputColour = 0.01;
+
+    // Frames per chunk: the sine and the work buffer live on the stack.
+    static constexpr int chunkFrames = 256;
+
+private:
+    template <class T> class Runner;
 };
 
 } // namespace equalizer

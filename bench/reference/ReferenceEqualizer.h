@@ -173,14 +173,20 @@ inline double Process(Section& s, double x) {
     return y;
 }
 
-// The per-channel chain with its sine injection and output stage.
-struct Chain {
+inline double StdSine(double x) {
+    return std::sin(x);
+}
+
+// The per-channel chain with its sine injection and output stage. The sine
+// function is a parameter so that tests can run the same formulas with the
+// production chain's sine and demand identical bits; Chain uses std::sin.
+template <double (*Sine)(double)> struct BasicChain {
     Section sections[5][2];
     bool highPass = false;
     double outputGainDb = 0.0;
     double outputGain = 1.0;
 
-    Chain() {
+    BasicChain() {
         const int32_t types[5] = {1, 7, 6, 6, 8};
         const double frequencies[5] = {30.0, 35.0, 240.0, 2500.0, 12000.0};
         for (int ch = 0; ch < 2; ++ch) {
@@ -209,7 +215,7 @@ struct Chain {
                 clamped = -1.0;
             if (clamped > 1.0)
                 clamped = 1.0;
-            const double s = std::sin(clamped);
+            const double s = Sine(clamped);
             double y = x;
             if (highPass) {
                 Section& hp = sections[0][ch];
@@ -239,5 +245,7 @@ struct Chain {
         }
     }
 };
+
+using Chain = BasicChain<StdSine>;
 
 } // namespace reference

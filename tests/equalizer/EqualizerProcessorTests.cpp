@@ -1,5 +1,6 @@
 #include "equalizer/EqualizerProcessor.h"
 #include "equalizer/Parameters.h"
+#include "equalizer/VectorSine.h"
 
 #include "AllocationCounter.h"
 #include "AllocationCounterSupported.h"
@@ -150,7 +151,7 @@ TEST(EqualizerPlainPath, FlatSettingsAddOnePercentOfTheSineExactly) {
     std::vector<double> in = Noise(2048, 1, 1.0);
     std::vector<double> out = RunBlocks(p, in, 512);
     for (size_t i = 0; i < in.size(); ++i)
-        ASSERT_EQ(out[i], in[i] + 0.01 * std::sin(in[i]));
+        ASSERT_EQ(out[i], in[i] + 0.01 * equalizer::ClampedSine(in[i]));
 }
 
 // Small-signal response of the whole path against the closed form: each band
@@ -262,7 +263,7 @@ TEST(EqualizerOversampledPath, SwitchCrossfadesOverFourBlocksOf64WithRampingGain
     auto identity = [](double*, int) {};
     auto flatChain = [](double* x, int n) {
         for (int i = 0; i < n; ++i)
-            x[i] = 0.01 * std::sin(std::fmin(std::fmax(x[i], -1.0), 1.0)) + x[i];
+            x[i] = 0.01 * equalizer::ClampedSine(x[i]) + x[i];
     };
     // A tone on the plain path keeps the resamplers fed ...
     const auto tone = testing_support::Sine(997.0, rate, 64 * 40, 0.5);

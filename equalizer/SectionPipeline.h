@@ -1,0 +1,154 @@
+#pragma once
+
+#include <algorithm>
+#include <utility>
+
+namespace equalizer::pipeline {
+
+// The recursion of the running sections of a chain, laid out for speed.
+//
+// A lane type T holds one sample per channel: double for one channel,
+// DoublePair for two channels side by side. Every lane goes through exactly
+// the operations of BiquadSection::ProcessSample (direct form I, left to right)
+// and of the chain's injection, one lane never mixing with the other, so the
+// results are bit for bit those of the per-sample scalar code.
+
+typedef double DoublePair __attribute__((vector_size(16)));
+
+template <class T> inline constexpr int laneCount = 1;
+template <> inline constexpr int laneCount<DoublePair> = 2;
+
+inline double GetLane(double v, int) {
+    return v;
+}
+inline double GetLane(DoublePair v, int lane) {
+    return v[lane];
+}
+inline void SetLane(double& v, int, double x) {
+    v = x;
+}
+inline void SetLane(DoublePair& v, int lane, double x) {
+    v[lane] = x;
+}
+template <class T> inline T Broadcast(double x) {
+    T v;
+    for (int lane = 0; lane < laneCount<T>; ++lane) {
+        SetLane(v, lane, x);
+    }
+    return v;
+}
+
+// One running section: coefficients, history, and the amount of the sine
+// term added to its input (unused by the high-pass, which adds none).
+template <class T> struct Stage {
+    T b0, b1, b2, a1, a2;
+    T x1, x2, y1, y2;
+    T amount;
+};
+
+template <class T> inline T Filter(Stage<T>& st, T x) {
+    const T y = st.b0 * x + st.b1 * st.x1 + st.b2 * st.x2 - st.a1 * st.y1 - st.a2 * st.y2;
+    st.x2 = st.x1;
+    st.x1 = x;
+    st.y2 = st.y1;
+    st.y1 = y;
+    return y;
+}
+
+// In place: v ← section(v + amount·s), or section(v) for the high-pass.
+template <class T, bool injects> inline void Step(Stage<T>& st, T& v, T s) {
+    if constexpr (injects) {
+        v = Filter(st, v + st.amount * s);
+    } else {
+        v = Filter(st, v);
+    }
+}
+
+template <int count, class F> inline void ForEachStage(F&& f) {
+    [&]<int... k>(std::integer_sequence<int, k...>) {
+        (f(std::integral_constant<int, k>{}), ...);
+    }
+    (std::make_integer_sequence<int, count>{});
+}
+
+// Runs `count` settled sections in series over y[0..n), in place; s holds the
+// sine term of each frame. Stage 0 is the high-pass when highPassFirst.
+//
+// A section's feedback (y1 → y) is a chain of a multiplication and two
+// subtractions, so one section alone cannot take a sample per cycle or two;
+// and run sample by sample in series, each sample waits for the whole cascade.
+// The loop is therefore software-pipelined: in step t, stage k works on frame
+// t − k, so the stages of one step are independent of one another and their
+// recursions overlap. A stage still sees its frames in order and each frame
+// passes the stages in order, which is all the arithmetic depends on. The
+// fill (frames before the pipeline is full) and the drain run stage by stage.
+template <class T, int count, bool highPassFirst>
+void RunSettled(Stage<T>* stages, T* y, const T* s, int n) {
+    Stage<T> st[count]; // local, so that the history can live in registers
+    for (int k = 0; k < count; ++k) {
+        st[k] = stages[k];
+    }
+    const auto range = [&](auto stage, int from, int to) {
+        constexpr int k = decltype(stage)::value;
+        for (int f = from; f < to; ++f) {
+            Step<T, !(highPassFirst && k == 0)>(st[k], y[f], s[f]);
+        }
+    };
+    ForEachStage<count>([&](auto stage) {
+        constexpr int k = decltype(stage)::value;
+        range(stage, 0, std::min(count - 1 - k, n));
+    });
+    for (int t = count - 1; t < n; ++t) {
+        ForEachStage<count>([&](auto stage) {
+            constexpr int k = decltype(stage)::value;
+            Step<T, !(highPassFirst && k == 0)>(st[k], y[t - k], s[t - k]);
+        });
+    }
+    ForEachStage<count>([&](auto stage) {
+        constexpr int k = decltype(stage)::value;
+        const int filled = std::min(count - 1 - k, n);
+        range(stage, n > count - 1 ? n - k : filled, n);
+    });
+    for (int k = 0; k < count; ++k) {
+        stages[k] = st[k];
+    }
+}
+
+template <class T> using SettledRun = void (*)(Stage<T>*, T*, const T*, int);
+
+// The instance for `count` stages (1..5), with or without the high-pass first.
+template <class T> SettledRun<T> SettledRunFor(int count, bool highPassFirst) {
+    switch (count * 2 + (highPassFirst ? 1 : 0)) {
+    case 2:
+        return &RunSettled<T, 1, false>;
+    case 3:
+        return &RunSettled<T, 1, true>;
+    case 4:
+        return &RunSettled<T, 2, false>;
+    case 5:
+        return &RunSettled<T, 2, true>;
+    case 6:
+        return &RunSettled<T, 3, false>;
+    case 7:
+        return &RunSettled<T, 3, true>;
+    case 8:
+        return &RunSettled<T, 4, false>;
+    case 9:
+        return &RunSettled<T, 4, true>;
+    case 11:
+        return &RunSettled<T, 5, true>;
+    default:
+        return nullptr;
+    }
+}
+
+// y ← colour·s + y·gain, the output stage.
+template <class T> void RunOutput(T* y, const T* s, int n, double colour, double gain) {
+    const T c = Broadcast<T>(colour);
+    const T g = Broadcast<T>(gain);
+    for (int f = 0; f < n; ++f) {
+        y[f] = c * s[f] + y[f] * g;
+    }
+}
+
+} // namespace equalizer::pipeline
