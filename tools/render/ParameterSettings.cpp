@@ -2,6 +2,7 @@
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -93,26 +94,27 @@ bool ResolveSetting(const EffectSession& session, const ParameterSetting& settin
         return false;
     }
     id = parameter->id;
-    if (!session.ValueForText(id, setting.text, normalized)) {
-        error = "\"" + setting.name + "\" cannot take \"" + setting.text + "\"";
-        return false;
-    }
-    const std::string shown = Trim(session.TextForValue(id, normalized));
-    if (shown == setting.text)
-        return true;
+    if (session.ValueForText(id, setting.text, normalized)) {
+        // Some parsers return positions outside the normalized range unchanged.
+        normalized = std::clamp(normalized, 0.0, 1.0);
+        const std::string shown = Trim(session.TextForValue(id, normalized));
+        if (shown == setting.text)
+            return true;
 
-    double typed = 0.0;
-    double shownValue = 0.0;
-    std::string typedRest;
-    std::string shownRest;
-    const bool typedNumber = LeadingNumber(setting.text, typed, typedRest) &&
-                             (typedRest.empty() || EqualIgnoringCase(typedRest, parameter->units));
-    if (typedNumber && LeadingNumber(shown, shownValue, shownRest)) {
-        const double resolution = 0.5 * std::pow(10.0, -DecimalsOf(shown));
-        if (std::fabs(typed - shownValue) > resolution * (1.0 + 1e-9))
-            note = "\"" + setting.name + "\" " + setting.text + " is limited to " + shown +
-                   (parameter->units.empty() ? "" : " " + parameter->units);
-        return true;
+        double typed = 0.0;
+        double shownValue = 0.0;
+        std::string typedRest;
+        std::string shownRest;
+        const bool typedNumber =
+            LeadingNumber(setting.text, typed, typedRest) &&
+            (typedRest.empty() || EqualIgnoringCase(typedRest, parameter->units));
+        if (typedNumber && LeadingNumber(shown, shownValue, shownRest)) {
+            const double resolution = 0.5 * std::pow(10.0, -DecimalsOf(shown));
+            if (std::fabs(typed - shownValue) > resolution * (1.0 + 1e-9))
+                note = "\"" + setting.name + "\" " + setting.text + " is limited to " + shown +
+                       (parameter->units.empty() ? "" : " " + parameter->units);
+            return true;
+        }
     }
     if (HasFewSteps(*parameter))
         error = "\"" + setting.name + "\" has no value \"" + setting.text +

@@ -279,7 +279,13 @@ int Command::RenderDefault() {
         return Fail(failure.status, failure.message);
 
     std::string error;
-    const std::vector<double> programme = MakeProgramme(options.rateHz, kDefaultSeconds);
+    std::vector<double> programme = MakeProgramme(options.rateHz, kDefaultSeconds);
+    if (const int bits = PcmBitsOf(format)) {
+        // The processed file is the render of the dry file as stored.
+        const double scale = std::ldexp(1.0, bits - 1);
+        for (double& sample : programme)
+            sample = std::round(sample * scale) / scale;
+    }
     auto dry = SoundFileWriter::Create(dryPath, format, channels, options.rateHz, error);
     if (!dry)
         return Fail(kExitOutput, error);
