@@ -1,6 +1,15 @@
 // Nanoseconds per channel-sample of the channel chain, next to the
-// straightforward reference evaluation of the same formulas. Stereo, 48 kHz,
-// 512-frame blocks. Counters: "ns/ch-sample" is the figure the README quotes.
+// straightforward reference evaluation of the same formulas. Stereo, 512-frame
+// blocks. Counters: "ns/ch-sample" is the figure the README quotes.
+//
+// Three ways of calling the chain are measured:
+//   BM_Chain             ProcessStereo, both channels in vector lanes, as the
+//                        plain path calls it at 48 kHz;
+//   BM_ChainPerChannel   ProcessChannel once per channel at 48 kHz;
+//   BM_ChainOversampled  ProcessChannel per channel on 2048-sample runs at
+//                        192 kHz, the chain's share of the oversampled path
+//                        (the resamplers hand it one channel at a time).
+// BM_Reference and BM_ReferenceOversampled are the yardsticks for them.
 
 #include "equalizer/EqualizerChain.h"
 #include "reference/ReferenceEqualizer.h"
@@ -14,13 +23,15 @@ namespace {
 
 constexpr int blockFrames = 512;
 constexpr int32_t rate = 48000;
+constexpr int oversamplingFactor = 4;
 
 enum class Scenario { Settled, Gliding, Flat };
+enum class Call { Stereo, PerChannel };
 
-std::vector<double> Noise(unsigned seed) {
+std::vector<double> Noise(unsigned seed, int frames) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> dist(-0.5, 0.5);
-    std::vector<double> v(blockFrames);
+    std::vector<double> v(static_cast<size_t>(frames));
     for (double& x : v)
         x = dist(rng);
     return v;
@@ -42,21 +53,22 @@ void Configure(Scenario scenario, SetFrequency frequency, SetGain gain, SetHighP
     gain(4, 5.0);
 }
 
-void SetCounters(benchmark::State& state) {
-    const double channelSamples = 2.0 * blockFrames;
+void SetCounters(benchmark::State& state, int frames) {
+    const double channelSamples = 2.0 * frames;
     state.counters["ns/ch-sample"] =
         benchmark::Counter(channelSamples * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
                                                       benchmark::Counter::kInvert);
 }
 
-void BM_Chain(benchmark::State& state, Scenario scenario) {
+void RunChain(benchmark::State& state, Scenario scenario, Call call, int32_t chainRate,
+              int frames) {
     equalizer::EqualizerChain chain;
     Configure(
         scenario, [&](int b, double hz) { chain.SetBandFrequency(b, hz); },
         [&](int b, double db) { chain.SetBandGainDb(b, db); },
         [&](bool on) { chain.SetHighPassEnabled(on); });
-    chain.SetSampleRateAndReset(rate);
-    const std::vector<double> input[2] = {Noise(1), Noise(2)};
+    chain.SetSampleRateAndReset(chainRate);
+    const std::vector<double> input[2] = {Noise(1, frames), Noise(2, frames)};
     std::vector<double> buffer[2] = {input[0], input[1]};
     bool toggle = false;
     for (auto _ : state) {
@@ -68,17 +80,21 @@ void BM_Chain(benchmark::State& state, Scenario scenario) {
                 chain.SetBandGainDb(b, toggle ? 6.0 : -6.0);
             chain.SetBandFrequency(2, toggle ? 400.0 : 820.0);
         }
-        for (int ch = 0; ch < 2; ++ch) {
-            buffer[ch] = input[ch];
-            chain.ProcessChannel(buffer[ch].data(), blockFrames, ch);
+        buffer[0] = input[0];
+        buffer[1] = input[1];
+        if (call == Call::Stereo) {
+            chain.ProcessStereo(buffer[0].data(), buffer[1].data(), frames);
+        } else {
+            chain.ProcessChannel(buffer[0].data(), frames, 0);
+            chain.ProcessChannel(buffer[1].data(), frames, 1);
         }
         benchmark::DoNotOptimize(buffer[0].data());
         benchmark::DoNotOptimize(buffer[1].data());
     }
-    SetCounters(state);
+    SetCounters(state, frames);
 }
 
-void BM_Reference(benchmark::State& state, Scenario scenario) {
+void RunReference(benchmark::State& state, Scenario scenario, int32_t chainRate, int frames) {
     reference::Chain chain;
     Configure(
         scenario,
@@ -93,11 +109,13 @@ void BM_Reference(benchmark::State& state, Scenario scenario) {
         [&](bool on) { chain.highPass = on; });
     for (int ch = 0; ch < 2; ++ch) {
         for (int b = 0; b < 5; ++b)
-            reference::SetRate(chain.sections[b][ch], rate);
+            reference::SetRate(chain.sections[b][ch], chainRate);
         for (int b = 0; b < 5; ++b)
             reference::Reset(chain.sections[b][ch]);
+        for (int b = 0; b < 5; ++b)
+            reference::Update(chain.sections[b][ch]);
     }
-    const std::vector<double> input[2] = {Noise(1), Noise(2)};
+    const std::vector<double> input[2] = {Noise(1, frames), Noise(2, frames)};
     std::vector<double> buffer[2] = {input[0], input[1]};
     bool toggle = false;
     for (auto _ : state) {
@@ -111,19 +129,42 @@ void BM_Reference(benchmark::State& state, Scenario scenario) {
         }
         for (int ch = 0; ch < 2; ++ch) {
             buffer[ch] = input[ch];
-            chain.Process(buffer[ch].data(), blockFrames, ch);
+            chain.Process(buffer[ch].data(), frames, ch);
         }
         benchmark::DoNotOptimize(buffer[0].data());
         benchmark::DoNotOptimize(buffer[1].data());
     }
-    SetCounters(state);
+    SetCounters(state, frames);
+}
+
+void BM_Chain(benchmark::State& state, Scenario scenario) {
+    RunChain(state, scenario, Call::Stereo, rate, blockFrames);
+}
+void BM_ChainPerChannel(benchmark::State& state, Scenario scenario) {
+    RunChain(state, scenario, Call::PerChannel, rate, blockFrames);
+}
+void BM_Reference(benchmark::State& state, Scenario scenario) {
+    RunReference(state, scenario, rate, blockFrames);
+}
+void BM_ChainOversampled(benchmark::State& state, Scenario scenario) {
+    RunChain(state, scenario, Call::PerChannel, rate * oversamplingFactor,
+             blockFrames * oversamplingFactor);
+}
+void BM_ReferenceOversampled(benchmark::State& state, Scenario scenario) {
+    RunReference(state, scenario, rate * oversamplingFactor, blockFrames * oversamplingFactor);
 }
 
 } // namespace
 
 BENCHMARK_CAPTURE(BM_Chain, settled_five_bands, Scenario::Settled);
+BENCHMARK_CAPTURE(BM_ChainPerChannel, settled_five_bands, Scenario::Settled);
 BENCHMARK_CAPTURE(BM_Reference, settled_five_bands, Scenario::Settled);
 BENCHMARK_CAPTURE(BM_Chain, gliding, Scenario::Gliding);
+BENCHMARK_CAPTURE(BM_ChainPerChannel, gliding, Scenario::Gliding);
 BENCHMARK_CAPTURE(BM_Reference, gliding, Scenario::Gliding);
 BENCHMARK_CAPTURE(BM_Chain, flat, Scenario::Flat);
 BENCHMARK_CAPTURE(BM_Reference, flat, Scenario::Flat);
+BENCHMARK_CAPTURE(BM_ChainOversampled, settled_five_bands, Scenario::Settled);
+BENCHMARK_CAPTURE(BM_ReferenceOversampled, settled_five_bands, Scenario::Settled);
+BENCHMARK_CAPTURE(BM_ChainOversampled, gliding, Scenario::Gliding);
+BENCHMARK_CAPTURE(BM_ReferenceOversampled, gliding, Scenario::Gliding);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 
 namespace equalizer {
 
@@ -40,6 +42,8 @@ using pipeline::DoublePair;
 using pipeline::GetLane;
 using pipeline::SetLane;
 using pipeline::Stage;
+
+static_assert(EqualizerChain::chunkFrames <= pipeline::maxRunFrames);
 
 // The sine term's amount before a band: signed for the low shelf only.
 double InjectionAmount(int band, double gainDb) {
@@ -237,7 +241,10 @@ void EqualizerChain::ProcessChannel(double* samples, int count, int channel) {
 }
 
 void EqualizerChain::ProcessStereo(double* left, double* right, int count) {
-    const bool overlap = left < right + count && right < left + count;
+    const auto address = [](const double* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    const auto bytes = sizeof(double) * static_cast<std::size_t>(std::max(count, 0));
+    const bool overlap =
+        address(left) < address(right) + bytes && address(right) < address(left) + bytes;
     if (overlap) {
         ProcessChannel(left, count, 0);
         ProcessChannel(right, count, 1);

@@ -91,7 +91,7 @@ public:
     static constexpr double outputColour = 0.01;
 
     // Frames per chunk: the sine and the work buffer live on the stack.
-    static constexpr int chunkFrames = 256;
+    static constexpr int chunkFrames = 128;
 
 private:
     template <class T> class Runner;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace equalizer {
@@ -25,6 +26,13 @@ void CopySamples(const double* from, double* to, int frames) {
     if (from != to) {
         std::memmove(to, from, sizeof(double) * static_cast<size_t>(frames));
     }
+}
+
+// Whether [a, a + frames) and [b, b + frames) share a sample.
+bool Overlap(const double* a, const double* b, int frames) {
+    const auto begin = [](const double* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    const auto bytes = sizeof(double) * static_cast<std::size_t>(frames);
+    return begin(a) < begin(b) + bytes && begin(b) < begin(a) + bytes;
 }
 
 } // namespace
@@ -200,6 +208,16 @@ void EqualizerProcessor::KeepResamplersFed(const double* const* inputs, int fram
 
 void EqualizerProcessor::ProcessPlain(const double* const* inputs, double* const* outputs,
                                       int frames, const BlockChannels& c) {
+    // Both channels at once in vector lanes, unless a host hands out buffers
+    // that overlap in a way that makes the order of the copies and the
+    // channels matter; then channel by channel as below.
+    if (Processes(c, 0) && Processes(c, 1) && !Overlap(outputs[0], outputs[1], frames) &&
+        !Overlap(inputs[1], outputs[0], frames)) {
+        CopySamples(inputs[0], outputs[0], frames);
+        CopySamples(inputs[1], outputs[1], frames);
+        chain.ProcessStereo(outputs[0], outputs[1], frames);
+        return;
+    }
     for (int ch = 0; ch < maxChannels; ++ch) {
         if (!Processes(c, ch)) {
             continue;

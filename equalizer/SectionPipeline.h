@@ -71,8 +71,12 @@ template <int count, class F> inline void ForEachStage(F&& f) {
     (std::make_integer_sequence<int, count>{});
 }
 
-// Runs `count` settled sections in series over y[0..n), in place; s holds the
-// sine term of each frame. Stage 0 is the high-pass when highPassFirst.
+// Most frames a settled run takes at once (its buffers live on the stack).
+inline constexpr int maxRunFrames = 128;
+
+// Runs `count` settled sections in series over y[0..n), n ≤ maxRunFrames, in
+// place; s holds the sine term of each frame. Stage 0 is the high-pass when
+// highPassFirst.
 //
 // A section's feedback (y1 → y) is a chain of a multiplication and two
 // subtractions, so one section alone cannot take a sample per cycle or two;
@@ -82,35 +86,64 @@ template <int count, class F> inline void ForEachStage(F&& f) {
 // recursions overlap. A stage still sees its frames in order and each frame
 // passes the stages in order, which is all the arithmetic depends on. The
 // fill (frames before the pipeline is full) and the drain run stage by stage.
+//
+// Each stage's inputs (after injection) are kept in an array, so x1 and x2
+// are plain loads and only y1 and y2 of the five stages need registers.
 template <class T, int count, bool highPassFirst>
 void RunSettled(Stage<T>* stages, T* y, const T* s, int n) {
-    Stage<T> st[count]; // local, so that the history can live in registers
+    constexpr int history = 2;
+    Stage<T> st[count];
+    T in[count][history + maxRunFrames];
+    T y1[count], y2[count];
     for (int k = 0; k < count; ++k) {
         st[k] = stages[k];
+        in[k][0] = st[k].x2;
+        in[k][1] = st[k].x1;
+        y1[k] = st[k].y1;
+        y2[k] = st[k].y2;
     }
-    const auto range = [&](auto stage, int from, int to) {
+    for (int f = 0; f < n; ++f) {
+        in[0][history + f] = highPassFirst ? y[f] : y[f] + st[0].amount * s[f];
+    }
+    // Stage k on frame f: filters its input and hands the next stage its
+    // input (the output plus that stage's injection), or writes the output.
+    const auto step = [&](auto stage, int f) {
         constexpr int k = decltype(stage)::value;
-        for (int f = from; f < to; ++f) {
-            Step<T, !(highPassFirst && k == 0)>(st[k], y[f], s[f]);
+        const T* x = &in[k][history + f];
+        const T out = st[k].b0 * x[0] + st[k].b1 * x[-1] + st[k].b2 * x[-2] - st[k].a1 * y1[k] -
+                      st[k].a2 * y2[k];
+        y2[k] = y1[k];
+        y1[k] = out;
+        if constexpr (k + 1 < count) {
+            in[k + 1][history + f] = out + st[k + 1].amount * s[f];
+        } else {
+            y[f] = out;
         }
     };
     ForEachStage<count>([&](auto stage) {
         constexpr int k = decltype(stage)::value;
-        range(stage, 0, std::min(count - 1 - k, n));
+        for (int f = 0; f < std::min(count - 1 - k, n); ++f) {
+            step(stage, f);
+        }
     });
     for (int t = count - 1; t < n; ++t) {
         ForEachStage<count>([&](auto stage) {
             constexpr int k = decltype(stage)::value;
-            Step<T, !(highPassFirst && k == 0)>(st[k], y[t - k], s[t - k]);
+            step(stage, t - k);
         });
     }
     ForEachStage<count>([&](auto stage) {
         constexpr int k = decltype(stage)::value;
         const int filled = std::min(count - 1 - k, n);
-        range(stage, n > count - 1 ? n - k : filled, n);
+        for (int f = n > count - 1 ? n - k : filled; f < n; ++f) {
+            step(stage, f);
+        }
     });
     for (int k = 0; k < count; ++k) {
-        stages[k] = st[k];
+        stages[k].x1 = in[k][history + n - 1];
+        stages[k].x2 = in[k][history + n - 2];
+        stages[k].y1 = y1[k];
+        stages[k].y2 = y2[k];
     }
 }
 
