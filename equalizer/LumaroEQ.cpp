@@ -8,13 +8,13 @@
 namespace equalizer {
 
 namespace {
-constexpr int32_t editorWidth = 664;
-constexpr int32_t editorHeight = 215;
+constexpr int32_t kEditorWidth = 664;
+constexpr int32_t kEditorHeight = 215;
 } // namespace
 
 plugin::PlugConfig LumaroEQ::Config() {
     plugin::PlugConfig c;
-    c.paramCount = ParamCount;
+    c.paramCount = equalizer::ParamCount;
     c.presetCount = 1;
     c.channelIOString = "1-1 2-2";
     c.pluginName = "Lumaro EQ";
@@ -28,13 +28,13 @@ plugin::PlugConfig LumaroEQ::Config() {
     c.stateChunks = false;
     c.plugType = 0;
     c.hasEditor = true;
-    c.editorWidth = editorWidth;
-    c.editorHeight = editorHeight;
+    c.editorWidth = kEditorWidth;
+    c.editorHeight = kEditorHeight;
     // The editor scales between a third and three times its size.
-    c.minWidth = editorWidth / 3;
-    c.maxWidth = editorWidth * 3;
-    c.minHeight = editorHeight / 3;
-    c.maxHeight = editorHeight * 3;
+    c.minWidth = kEditorWidth / 3;
+    c.maxWidth = kEditorWidth * 3;
+    c.minHeight = kEditorHeight / 3;
+    c.maxHeight = kEditorHeight * 3;
     c.hostResize = false;
     c.bundleId = "";
     c.appGroupId = "";
@@ -100,7 +100,7 @@ void LumaroEQ::DefineParameters() {
 }
 
 void LumaroEQ::OnParamChange(int32_t paramIdx) {
-    if (paramIdx < 0 || paramIdx >= ParamCount) {
+    if (paramIdx < 0 || paramIdx >= equalizer::ParamCount) {
         return;
     }
     if (plugin::IsAudioThread()) {
