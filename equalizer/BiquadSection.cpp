@@ -81,7 +81,7 @@ void BiquadSection::UpdateWith(const BiquadSection* twin) {
         std::fabs(frequency - designedFrequency) > frequency * relativeFrequencyThreshold ||
         std::fabs(gainDb - designedGainDb) > gainThresholdDb || sampleRate != designedSampleRate;
     if (needed) {
-        if (twin != nullptr && twin->lastDesignInput == CurrentDesignInput()) {
+        if (twin != nullptr && twin->memo.lastInput == CurrentDesignInput()) {
             amplitude = twin->amplitude;
             w0 = twin->w0;
             sinW0 = twin->sinW0;
@@ -93,9 +93,7 @@ void BiquadSection::UpdateWith(const BiquadSection* twin) {
             b0 = twin->b0;
             b1 = twin->b1;
             b2 = twin->b2;
-            expArgument = twin->expArgument;
-            expValue = twin->expValue;
-            lastDesignInput = twin->lastDesignInput;
+            memo = twin->memo;
         } else {
             Design();
         }
@@ -123,24 +121,35 @@ void BiquadSection::Reset() {
 }
 
 // sin, cos and exp of a bit-identical argument are bit-identical, so the
-// values of the previous design are reused when their argument has not moved
-// (w0 and sinW0/cosW0 always belong together: the constructor designs).
+// values of the previous design are reused when their arguments have not
+// moved: w0, its sine and cosine and alpha when frequency, rate and Q are the
+// same, sine and cosine alone when only Q moved or w0 came out the same.
 void BiquadSection::Design() {
-    lastDesignInput = CurrentDesignInput();
-    const double newW0 = twoPi * frequency / static_cast<double>(sampleRate);
-    if (!SameBits(newW0, w0)) {
-        w0 = newW0;
-        sinW0 = std::sin(w0);
-        cosW0 = std::cos(w0);
+    memo.lastInput = CurrentDesignInput();
+    const bool sameAngle = memo.angleKnown && SameBits(frequency, memo.angleFrequency) &&
+                           sampleRate == memo.angleSampleRate;
+    if (!sameAngle) {
+        const double newW0 = twoPi * frequency / static_cast<double>(sampleRate);
+        if (!memo.angleKnown || !SameBits(newW0, w0)) {
+            w0 = newW0;
+            sinW0 = std::sin(w0);
+            cosW0 = std::cos(w0);
+        }
     }
-    alpha = sinW0 / (2.0 * q);
+    if (!sameAngle || !SameBits(q, memo.angleQ)) {
+        alpha = sinW0 / (2.0 * q);
+    }
+    memo.angleKnown = true;
+    memo.angleFrequency = frequency;
+    memo.angleSampleRate = sampleRate;
+    memo.angleQ = q;
 
     const auto Exp = [this](double argument) {
-        if (!SameBits(argument, expArgument)) {
-            expArgument = argument;
-            expValue = std::exp(argument);
+        if (!SameBits(argument, memo.expArgument)) {
+            memo.expArgument = argument;
+            memo.expValue = std::exp(argument);
         }
-        return expValue;
+        return memo.expValue;
     };
     switch (type) {
     case LowPass:

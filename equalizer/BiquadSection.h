@@ -164,9 +164,16 @@ private:
     int32_t designedSampleRate = 0;
     bool dirty = true;
     // Reuse of earlier results (see the class comment): the inputs of the last
-    // Design(), and the last exp() argument with its value.
-    DesignInput lastDesignInput{};
-    double expArgument = 0.0, expValue = 1.0;
+    // Design(), those that w0 and alpha were computed from, and the last exp()
+    // argument with its value.
+    struct DesignMemo {
+        DesignInput lastInput{};
+        bool angleKnown = false;
+        double angleFrequency = 0.0, angleQ = 0.0;
+        int32_t angleSampleRate = 0;
+        double expArgument = 0.0, expValue = 1.0;
+    };
+    DesignMemo memo;
 };
 
 } // namespace equalizer

@@ -40,7 +40,6 @@ namespace {
 
 using pipeline::DoublePair;
 using pipeline::GetLane;
-using pipeline::SetLane;
 using pipeline::Stage;
 
 static_assert(EqualizerChain::chunkFrames <= pipeline::maxRunFrames);
@@ -55,15 +54,6 @@ double InjectionAmount(int band, double gainDb) {
     default:
         return std::fabs(gainDb / EqualizerChain::midInjection);
     }
-}
-
-template <class T> void LoadCoefficients(Stage<T>& st, int lane, const BiquadSection& section) {
-    const BiquadSection::Coefficients c = section.CurrentCoefficients();
-    SetLane(st.b0, lane, c.b0);
-    SetLane(st.b1, lane, c.b1);
-    SetLane(st.b2, lane, c.b2);
-    SetLane(st.a1, lane, c.a1);
-    SetLane(st.a2, lane, c.a2);
 }
 
 } // namespace
@@ -107,6 +97,31 @@ public:
     }
 
 private:
+    template <class Get> T Gather(int band, Get get) const {
+        if constexpr (lanes == 1) {
+            return get(*sections[band][0]);
+        } else {
+            return pipeline::MakePair(get(*sections[band][0]), get(*sections[band][1]));
+        }
+    }
+
+    // Coefficients and injection amount, from the sections' current state.
+    void LoadCoefficients(Stage<T>& st, int band) const {
+        using C = BiquadSection::Coefficients;
+        const auto coefficients = [&](double C::*field) {
+            return Gather(
+                band, [field](const BiquadSection& s) { return s.CurrentCoefficients().*field; });
+        };
+        st.b0 = coefficients(&C::b0);
+        st.b1 = coefficients(&C::b1);
+        st.b2 = coefficients(&C::b2);
+        st.a1 = coefficients(&C::a1);
+        st.a2 = coefficients(&C::a2);
+        st.amount = Gather(band, [band](const BiquadSection& s) {
+            return band == HighPassBand ? 0.0 : InjectionAmount(band, s.GainDb());
+        });
+    }
+
     bool Runs(int band, int lane) const {
         return band == HighPassBand ? chain.highPassEnabled : sections[band][lane]->GainDb() != 0.0;
     }
@@ -129,18 +144,14 @@ private:
                 continue;
             }
             Stage<T>& st = stages[count];
+            LoadCoefficients(st, band);
+            st.x1 = Gather(band, [](const BiquadSection& s) { return s.CurrentHistory().x1; });
+            st.x2 = Gather(band, [](const BiquadSection& s) { return s.CurrentHistory().x2; });
+            st.y1 = Gather(band, [](const BiquadSection& s) { return s.CurrentHistory().y1; });
+            st.y2 = Gather(band, [](const BiquadSection& s) { return s.CurrentHistory().y2; });
             bool gliding = false;
             for (int lane = 0; lane < lanes; ++lane) {
-                const BiquadSection& section = *sections[band][lane];
-                LoadCoefficients(st, lane, section);
-                const BiquadSection::History h = section.CurrentHistory();
-                SetLane(st.x1, lane, h.x1);
-                SetLane(st.x2, lane, h.x2);
-                SetLane(st.y1, lane, h.y1);
-                SetLane(st.y2, lane, h.y2);
-                SetLane(st.amount, lane,
-                        band == HighPassBand ? 0.0 : InjectionAmount(band, section.GainDb()));
-                gliding = gliding || section.NeedsUpdate();
+                gliding = gliding || sections[band][lane]->NeedsUpdate();
             }
             stageBand[count] = band;
             stageGliding[count] = gliding;
@@ -192,12 +203,10 @@ private:
                         } else {
                             section.UpdateSharingDesign(*sections[band][0]);
                         }
-                        LoadCoefficients(st, lane, section);
-                        if (band != HighPassBand) {
-                            const double g = section.GainDb();
-                            SetLane(st.amount, lane, InjectionAmount(band, g));
-                            replan = replan || g == 0.0;
-                        }
+                        replan = replan || (band != HighPassBand && section.GainDb() == 0.0);
+                    }
+                    if (updated) {
+                        LoadCoefficients(st, band);
                     }
                     // A section that needed no update will not need one
                     // before the next setter call.

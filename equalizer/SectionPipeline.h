@@ -1,5 +1,7 @@
 #pragma once
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -29,6 +31,11 @@ inline void SetLane(double& v, int, double x) {
 }
 inline void SetLane(DoublePair& v, int lane, double x) {
     v[lane] = x;
+}
+// Two lanes from two values, in registers (filling a vector through memory
+// one lane at a time would stall the full-width read that follows).
+inline DoublePair MakePair(double lane0, double lane1) {
+    return static_cast<DoublePair>(_mm_unpacklo_pd(_mm_set_sd(lane0), _mm_set_sd(lane1)));
 }
 template <class T> inline T Broadcast(double x) {
     T v;
