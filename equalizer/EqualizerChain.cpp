@@ -270,10 +270,12 @@ void EqualizerChain::ProcessStereo(double* left, double* right, int count) {
             sine[f] = static_cast<DoublePair>(ClampedSine(static_cast<__m128d>(y[f])));
         }
         const int done = runner.Run(y, sine, n);
-        pipeline::RunOutput(y, sine, done, colour, outputGain);
+        const DoublePair c = pipeline::Broadcast<DoublePair>(colour);
+        const DoublePair g = pipeline::Broadcast<DoublePair>(outputGain);
         for (int f = 0; f < done; ++f) {
-            left[start + f] = y[f][0];
-            right[start + f] = y[f][1];
+            const DoublePair out = c * sine[f] + y[f] * g; // the output stage
+            left[start + f] = out[0];
+            right[start + f] = out[1];
         }
         if (done < n) {
             // The channels no longer run the same bands (only possible after

@@ -71,6 +71,15 @@ template <class T, bool injects> inline void Step(Stage<T>& st, T& v, T s) {
     }
 }
 
+// The settled run reads x1 and x2 back from the input arrays it has just
+// written. Left to itself the compiler forwards them in registers instead,
+// which with five stages exhausts the sixteen vector registers and spills on
+// the recursion's path; hiding where the pointer comes from makes it load them
+// (as operands of the multiplications) and keep the registers for y1 and y2.
+template <class T> inline void HideOrigin(const T*& pointer) {
+    asm("" : "+r"(pointer));
+}
+
 template <int count, class F> inline void ForEachStage(F&& f) {
     [&]<int... k>(std::integer_sequence<int, k...>) {
         (f(std::integral_constant<int, k>{}), ...);
@@ -117,6 +126,7 @@ void RunSettled(Stage<T>* stages, T* y, const T* s, int n) {
     const auto step = [&](auto stage, int f) {
         constexpr int k = decltype(stage)::value;
         const T* x = &in[k][history + f];
+        HideOrigin(x);
         const T out = st[k].b0 * x[0] + st[k].b1 * x[-1] + st[k].b2 * x[-2] - st[k].a1 * y1[k] -
                       st[k].a2 * y2[k];
         y2[k] = y1[k];
