@@ -256,6 +256,30 @@ TEST_F(Latency, OversamplingSwitchIsReportedFromTheIdleTimer) {
     EXPECT_TRUE(AllFinite(std::vector<double>(outLeft.begin(), outLeft.end())));
 }
 
+TEST_F(Latency, BypassAfterASwitchDuringProcessingUsesTheNewLatency) {
+    auto instance = MakeRunning(Config64(44100.0, 128));
+    ASSERT_TRUE(instance);
+    vst3host::ParameterChanges on;
+    on.Add(kOversampling, 0, 1.0);
+    Run64(*instance, Noise(128, 0.2, 6), {128});
+    ASSERT_EQ(instance->Process(static_cast<double* const*>(nullptr), 0, nullptr, 0, 0, &on),
+              kResultOk);
+    Run64(*instance, Noise(128, 0.2, 7), {128}); // the switch happens in this block
+    context->RunLoop().AdvanceMs(20);
+    const auto latency = static_cast<std::size_t>(instance->Processor()->getLatencySamples());
+    ASSERT_GT(latency, 0u);
+
+    vst3host::ParameterChanges bypass;
+    bypass.Add(kBypassId, 0, 1.0);
+    instance->Process(static_cast<double* const*>(nullptr), 0, nullptr, 0, 0, &bypass);
+    const auto input = Noise(latency + 1000, 0.5, 12);
+    const auto output = Run64(*instance, input, {128, 57});
+    // The first latency samples come from before the bypass; after them the
+    // output is the bypassed input, delayed by exactly the reported latency.
+    for (std::size_t i = latency; i < input.size(); ++i)
+        ASSERT_EQ(output[i], input[i - latency]) << i;
+}
+
 TEST_F(Latency, OfflineRenderingForcesOversamplingAtSetUp) {
     auto instance = Make();
     ASSERT_TRUE(instance);
