@@ -6,6 +6,8 @@
 #include "AllocationCounter.h"
 #include "AllocationCounterSupported.h"
 #include "RenderTestSupport.h"
+#include "equalizer/EqualizerChain.h"
+#include "equalizer/ResponseMeasurement.h"
 #include "tools/render/EffectSession.h"
 #include "tools/render/StreamRenderer.h"
 
@@ -301,4 +303,44 @@ TEST(RenderEqualizer, OversampledStreamingAllocatesNothing) {
     EXPECT_EQ(counter.Count(), 0u);
     EXPECT_EQ(result.outcome, render::RenderResult::Outcome::Done);
     EXPECT_EQ(sink.written, kRate / 10);
+}
+
+TEST(RenderEqualizer, ReportedGainsAreThoseOfTheChainItself) {
+    // The same setting applied to one channel of the equalizer's chain with
+    // no plug-in, host or program in between, measured on a small sine.
+    equalizer::EqualizerChain chain;
+    chain.SetHighPassEnabled(true);
+    chain.SetBandFrequency(equalizer::HighPassBand, 80.0);
+    chain.SetBandFrequency(equalizer::LowShelfBand, 110.0);
+    chain.SetBandGainDb(equalizer::LowShelfBand, 4.0);
+    chain.SetBandFrequency(equalizer::Mid1Band, 400.0);
+    chain.SetBandGainDb(equalizer::Mid1Band, -6.0);
+    chain.SetBandFrequency(equalizer::Mid2Band, 3150.0);
+    chain.SetBandGainDb(equalizer::Mid2Band, 3.0);
+    chain.SetBandGainDb(equalizer::HighShelfBand, 5.0);
+    chain.SetOutputGainDb(-2.0);
+
+    ScratchFolder folder;
+    const RunResult run =
+        RunRender({"--output-folder", folder.Folder().string(), "--set", "HPF=80 Hz",
+                   "--set",           "LoShelf Freq=110 Hz",    "--set", "LoShelf Level=4",
+                   "--set",           "MF 1 Freq=400 Hz",       "--set", "MF Level 1=-6",
+                   "--set",           "MF 2 Freq=3150 Hz",      "--set", "MF Level 2=3",
+                   "--set",           "HiShelf Level=5",        "--set", "Gain=-2"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    for (const double frequencyHz : {50.0, 100.0, 1000.0, 5000.0, 12000.0}) {
+        chain.SetSampleRateAndReset(kRate);
+        constexpr double kAmplitude = 0.001;
+        std::vector<double> signal = testing_support::Sine(frequencyHz, kRate, kRate, kAmplitude);
+        chain.ProcessChannel(signal.data(), static_cast<int>(signal.size()), 0);
+        const double expectedDb = testing_support::ToDb(
+            testing_support::MeasureAmplitude(signal, kRate / 2, frequencyHz, kRate) / kAmplitude);
+
+        char label[32];
+        std::snprintf(label, sizeof(label), " %.0f Hz  ", frequencyHz);
+        const std::size_t at = run.out.find(label);
+        ASSERT_NE(at, std::string::npos) << label << "\n" << run.out;
+        EXPECT_NEAR(std::stod(run.out.substr(at + std::strlen(label))), expectedDb, 0.011)
+            << frequencyHz << " Hz";
+    }
 }
