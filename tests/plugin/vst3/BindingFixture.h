@@ -52,10 +52,10 @@ protected:
     void SetUp() override { Create({}); }
     void TearDown() override { Destroy(); }
 
-    void Create(vst3host::HostContext::Options options) {
+    void Create(vst3host::HostContext::Options options, bool midi = false) {
         context = owned(new vst3host::HostContext(options));
         handler = owned(new vst3host::RecordingComponentHandler);
-        plugin = new TestPlugin();
+        plugin = new TestPlugin(midi);
         component = Query<IComponent>(static_cast<IComponent*>(plugin));
         processor = Query<IAudioProcessor>(component);
         controller = Query<IEditController>(component);

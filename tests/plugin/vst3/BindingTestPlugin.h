@@ -24,8 +24,10 @@ inline constexpr int32_t kPresetCount = 2;
 
 class TestPlugin : public plugin::vst3::IPluginVST3 {
 public:
-    static plugin::PlugConfig Config() {
+    static plugin::PlugConfig Config(bool midi = false) {
         plugin::PlugConfig config;
+        config.midiIn = midi;
+        config.midiOut = midi;
         config.paramCount = kParamCount;
         config.presetCount = kPresetCount;
         config.channelIOString = "1-1 2-2";
@@ -38,7 +40,7 @@ public:
         return config;
     }
 
-    TestPlugin() : IPluginVST3(Config()) {
+    explicit TestPlugin(bool midi = false) : IPluginVST3(Config(midi)) {
         ParamAt(kGain)->ConfigureDouble("Gain", 0.0, -20.0, 10.0, 0.1, "dB");
         ParamAt(kMode)->ConfigureEnum("Mode", 2, 6);
         const char* const modeTexts[] = {"Mode A", "Mode B", "Mode C",
@@ -80,6 +82,12 @@ public:
 
     void OnHostKnown() override { hostKnownCalls.fetch_add(1); }
 
+    void HandleMidiMessage(const plugin::MidiMessage& message) override {
+        midiMessages.fetch_add(1);
+        lastMidi = message;
+        IPluginVST3::HandleMidiMessage(message);
+    }
+
     // Makes the next rendered block call ChangeLatency(samples) from the
     // audio thread.
     void RequestLatencyFromAudioThread(int32_t samples) { latencyFromAudioThread.store(samples); }
@@ -93,6 +101,8 @@ public:
     std::atomic<int32_t> resets{0};
     std::atomic<bool> offlineAtLastReset{false};
     std::atomic<int32_t> hostKnownCalls{0};
+    std::atomic<int32_t> midiMessages{0};
+    plugin::MidiMessage lastMidi; // written and read on the test's one thread
 
 private:
     std::atomic<int32_t> latencyFromAudioThread{-1};
