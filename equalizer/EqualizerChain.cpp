@@ -1,5 +1,6 @@
 #include "equalizer/EqualizerChain.h"
 
+#include "equalizer/PairedPipeline.h"
 #include "equalizer/SectionPipeline.h"
 #include "equalizer/VectorSine.h"
 
@@ -86,8 +87,13 @@ public:
                 done += RunGliding(y + done, s + done, n - done);
             } else {
                 if (count > 0) {
-                    pipeline::SettledRunFor<T>(count, highPassFirst)(stages, y + done, s + done,
-                                                                     n - done);
+                    pipeline::SettledRun<T> run;
+                    if constexpr (lanes == 1) {
+                        run = pipeline::SingleChannelRunFor(count, highPassFirst);
+                    } else {
+                        run = pipeline::SettledRunFor<T>(count, highPassFirst);
+                    }
+                    run(stages, y + done, s + done, n - done);
                 }
                 done = n;
             }
