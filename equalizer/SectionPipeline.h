@@ -26,23 +26,17 @@ inline double GetLane(double v, int) {
 inline double GetLane(DoublePair v, int lane) {
     return v[lane];
 }
-inline void SetLane(double& v, int, double x) {
-    v = x;
-}
-inline void SetLane(DoublePair& v, int lane, double x) {
-    v[lane] = x;
-}
 // Two lanes from two values, in registers (filling a vector through memory
 // one lane at a time would stall the full-width read that follows).
 inline DoublePair MakePair(double lane0, double lane1) {
     return static_cast<DoublePair>(_mm_unpacklo_pd(_mm_set_sd(lane0), _mm_set_sd(lane1)));
 }
 template <class T> inline T Broadcast(double x) {
-    T v;
-    for (int lane = 0; lane < laneCount<T>; ++lane) {
-        SetLane(v, lane, x);
+    if constexpr (laneCount<T> == 1) {
+        return x;
+    } else {
+        return MakePair(x, x);
     }
-    return v;
 }
 
 // One running section: coefficients, history, and the amount of the sine
