@@ -145,6 +145,7 @@ void LumaroEQ::OnProcessingReset() {
 }
 
 void LumaroEQ::OnIdleTimer() {
+    plugin::vst3::IPluginVST3::OnIdleTimer();
     int latency = 0;
     if (processor.ClaimLatencyChange(latency)) {
         ChangeLatency(latency);
