@@ -73,8 +73,11 @@ void RunSettledPaired(Stage<double>* stages, double* y, const double* s, int n) 
                     p == 0 ? _mm_set1_pd(y[t]) : static_cast<__m128d>(pair[p == 0 ? 0 : p - 1].y2);
                 const DoublePair input = static_cast<DoublePair>(
                     _mm_shuffle_pd(static_cast<__m128d>(pair[p].y2), before, 1));
-                const DoublePair sine =
-                    static_cast<DoublePair>(_mm_loadh_pd(_mm_load_sd(s + older), s + newer));
+                // The idle lane's frame lies before the buffer's start in
+                // the first steps; it reads nothing.
+                const __m128d olderSine =
+                    oddCount && p == pairs - 1 ? _mm_setzero_pd() : _mm_load_sd(s + older);
+                const DoublePair sine = static_cast<DoublePair>(_mm_loadh_pd(olderSine, s + newer));
                 DoublePair x = input + pair[p].amount * sine;
                 if constexpr (highPassFirst && p == 0) {
                     // The high-pass (lane 1 of pair 0) adds no sine term.
