@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace plugin::vst3 {
 
@@ -217,6 +218,26 @@ ParamValue IPluginVST3PresetParameter::toNormalized(ParamValue plain) const {
     return std::clamp(plain / info.stepCount, 0.0, 1.0);
 }
 
+void IPluginVST3PresetParameter::toString(ParamValue normalized, String128 string) const {
+    Parameter::toString(std::isnan(normalized) ? 0.0 : std::clamp(normalized, 0.0, 1.0), string);
+}
+
+bool IPluginVST3PresetParameter::fromString(const TChar* string, ParamValue& normalized) const {
+    if (string == nullptr)
+        return false;
+    // Read as the SDK reads it (a leading number, like sscanf's "%lf"), but
+    // through the framework's conversion, which stops after 128 units and
+    // replaces broken surrogates where the SDK's conversion throws.
+    const std::string text =
+        Utf16ToUtf8(reinterpret_cast<const char16_t*>(string), kString128Units);
+    char* end = nullptr;
+    const double read = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || std::isnan(read))
+        return false;
+    normalized = std::clamp(read, 0.0, 1.0);
+    return true;
+}
+
 // ---- IPluginVST3BypassParameter ----
 
 IPluginVST3BypassParameter::IPluginVST3BypassParameter()
@@ -229,6 +250,11 @@ IPluginVST3BypassParameter::IPluginVST3BypassParameter()
     appendString(entry);
     CopyToString128(entry, "on");
     appendString(entry);
+}
+
+ParamValue IPluginVST3BypassParameter::toPlain(ParamValue normalized) const {
+    return StringListParameter::toPlain(std::isnan(normalized) ? 0.0
+                                                               : std::clamp(normalized, 0.0, 1.0));
 }
 
 // ---- Building ----

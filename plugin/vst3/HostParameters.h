@@ -71,6 +71,16 @@ public:
     // [any] plain / stepCount in [0, 1]; 0 with a single preset, where every
     // normalized value selects the same preset.
     Steinberg::Vst::ParamValue toNormalized(Steinberg::Vst::ParamValue plain) const override;
+    // [any] The SDK's text of the position limited to [0, 1] (NaN reads as
+    // 0): the SDK prints any number into the 128-unit string and, for a
+    // number longer than that, terminates it past the end.
+    void toString(Steinberg::Vst::ParamValue normalized,
+                  Steinberg::Vst::String128 string) const override;
+    // [any] The number at the start of at most 128 units of text (a host's
+    // string need not be terminated inside them, nor be valid UTF-16),
+    // limited to [0, 1]; false for text that is no number or reads as NaN.
+    bool fromString(const Steinberg::Vst::TChar* string,
+                    Steinberg::Vst::ParamValue& normalized) const override;
 
     OBJ_METHODS(IPluginVST3PresetParameter, Steinberg::Vst::Parameter)
 };
@@ -80,6 +90,10 @@ class IPluginVST3BypassParameter : public Steinberg::Vst::StringListParameter {
 public:
     // [ui]
     IPluginVST3BypassParameter();
+
+    // [any] The list index of a position limited to [0, 1] (NaN reads as 0):
+    // the SDK's list would index its strings with whatever a host passes.
+    Steinberg::Vst::ParamValue toPlain(Steinberg::Vst::ParamValue normalized) const override;
 
     OBJ_METHODS(IPluginVST3BypassParameter, Steinberg::Vst::StringListParameter)
 };
