@@ -44,12 +44,12 @@ constexpr int kMaxPrimingPasses = 16;
 constexpr int kImpulseOffset = 256;
 constexpr int kImpulseTail = 1 << 14;
 
-soxr* CreateResampler(double inputRateHz, double outputRateHz, const soxr_quality_spec_t& spec) {
+soxr* CreateResampler(double inputRateHz, double outputRateHz, const soxr_quality_spec_t& recipe) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     runtime.log2_large_dft_size = kLog2LargeDftSize;
     soxr_error_t error = nullptr;
-    soxr_t resampler = soxr_create(inputRateHz, outputRateHz, 1, &error, &io, &spec, &runtime);
+    soxr_t resampler = soxr_create(inputRateHz, outputRateHz, 1, &error, &io, &recipe, &runtime);
     if (error != nullptr && resampler != nullptr) {
         soxr_delete(resampler);
         resampler = nullptr;
@@ -139,10 +139,10 @@ void Oversampler::Rebuild() {
 }
 
 bool Oversampler::BuildChannel(ChannelState& state) {
-    const soxr_quality_spec_t spec = MakeSoxrQualitySpec(LookUpResamplerQuality(quality));
+    const soxr_quality_spec_t recipe = MakeSoxrQualitySpec(LookUpResamplerQuality(quality));
     const double oversampledRateHz = sampleRate * factor;
-    state.upsampler.reset(CreateResampler(sampleRate, oversampledRateHz, spec));
-    state.downsampler.reset(CreateResampler(oversampledRateHz, sampleRate, spec));
+    state.upsampler.reset(CreateResampler(sampleRate, oversampledRateHz, recipe));
+    state.downsampler.reset(CreateResampler(oversampledRateHz, sampleRate, recipe));
     if (!state.upsampler || !state.downsampler)
         return false;
     const auto hostRun = static_cast<std::size_t>(maxBlock) + kRunAllowance;
@@ -223,10 +223,10 @@ double Oversampler::MeasureGroupDelay() const {
     // A separate pair with the same settings, so the working pairs keep their
     // calibrated state. The delay at low frequencies is the response's
     // centroid, sum(n·h[n]) / sum(h[n]).
-    const soxr_quality_spec_t spec = MakeSoxrQualitySpec(LookUpResamplerQuality(quality));
+    const soxr_quality_spec_t recipe = MakeSoxrQualitySpec(LookUpResamplerQuality(quality));
     const double oversampledRateHz = sampleRate * factor;
-    const SoxrHandle upsampler(CreateResampler(sampleRate, oversampledRateHz, spec));
-    const SoxrHandle downsampler(CreateResampler(oversampledRateHz, sampleRate, spec));
+    const SoxrHandle upsampler(CreateResampler(sampleRate, oversampledRateHz, recipe));
+    const SoxrHandle downsampler(CreateResampler(oversampledRateHz, sampleRate, recipe));
     if (!upsampler || !downsampler)
         return 0.0;
     std::vector<double> impulse(kImpulseOffset + kImpulseTail, 0.0);

@@ -39,15 +39,15 @@ double SoxrPrecisionBits(double attenuationDb) noexcept {
 }
 
 soxr_quality_spec_t MakeSoxrQualitySpec(const ResamplerQuality& row) noexcept {
-    soxr_quality_spec_t spec = soxr_quality_spec(SOXR_HQ, 0);
-    spec.precision = SoxrPrecisionBits(row.attenuationDb);
-    spec.phase_response = row.minimumPhase ? kSoxrMinimumPhase : kSoxrLinearPhase;
+    soxr_quality_spec_t recipe = soxr_quality_spec(SOXR_HQ, 0);
+    recipe.precision = SoxrPrecisionBits(row.attenuationDb);
+    recipe.phase_response = row.minimumPhase ? kSoxrMinimumPhase : kSoxrLinearPhase;
     // Band edges are fractions of the lower rate's Nyquist: the pass band ends
     // one transition band below it and the stop band starts exactly at it, so
     // nothing folds back into the audible band.
-    spec.passband_end = 1.0 - row.transitionBandPercent / 100.0;
-    spec.stopband_begin = 1.0;
-    return spec;
+    recipe.passband_end = 1.0 - row.transitionBandPercent / 100.0;
+    recipe.stopband_begin = 1.0;
+    return recipe;
 }
 
 } // namespace equalizer
