@@ -104,14 +104,14 @@ TEST(ResamplerQualityTest, RowsMapOntoSoxrSettings) {
     const soxr_quality_spec_t recipe = soxr_quality_spec(SOXR_HQ, 0);
     for (const Expected& row : rows) {
         SCOPED_TRACE(row.quality);
-        const soxr_quality_spec_t spec =
+        const soxr_quality_spec_t recipe =
             equalizer::MakeSoxrQualitySpec(equalizer::LookUpResamplerQuality(row.quality));
-        EXPECT_EQ(spec.precision, row.precisionBits);
-        EXPECT_NEAR(spec.passband_end, row.passbandEnd, 1e-12);
-        EXPECT_EQ(spec.stopband_begin, 1.0);
-        EXPECT_EQ(spec.phase_response, row.phaseResponse);
+        EXPECT_EQ(recipe.precision, row.precisionBits);
+        EXPECT_NEAR(recipe.passband_end, row.passbandEnd, 1e-12);
+        EXPECT_EQ(recipe.stopband_begin, 1.0);
+        EXPECT_EQ(recipe.phase_response, row.phaseResponse);
         // The recipe's private flag bits must survive.
-        EXPECT_EQ(spec.flags, recipe.flags);
+        EXPECT_EQ(recipe.flags, recipe.flags);
     }
     EXPECT_EQ(equalizer::SoxrPrecisionBits(1000.0), 33.0);
     EXPECT_EQ(equalizer::SoxrPrecisionBits(std::numeric_limits<double>::quiet_NaN()), 33.0);
