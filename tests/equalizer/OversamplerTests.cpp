@@ -101,7 +101,7 @@ TEST(ResamplerQualityTest, RowsMapOntoSoxrSettings) {
         {-1, 20.0, 0.90, 0.0}, // out-of-range rows fall back to row 2's figures
         {6, 20.0, 0.90, 0.0},  {std::numeric_limits<int>::max(), 20.0, 0.90, 0.0},
     };
-    const soxr_quality_spec_t recipe = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_quality_spec_t base = soxr_quality_spec(SOXR_HQ, 0);
     for (const Expected& row : rows) {
         SCOPED_TRACE(row.quality);
         const soxr_quality_spec_t recipe =
@@ -111,7 +111,7 @@ TEST(ResamplerQualityTest, RowsMapOntoSoxrSettings) {
         EXPECT_EQ(recipe.stopband_begin, 1.0);
         EXPECT_EQ(recipe.phase_response, row.phaseResponse);
         // The recipe's private flag bits must survive.
-        EXPECT_EQ(recipe.flags, recipe.flags);
+        EXPECT_EQ(recipe.flags, base.flags);
     }
     EXPECT_EQ(equalizer::SoxrPrecisionBits(1000.0), 33.0);
     EXPECT_EQ(equalizer::SoxrPrecisionBits(std::numeric_limits<double>::quiet_NaN()), 33.0);
