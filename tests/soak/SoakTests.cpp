@@ -57,6 +57,7 @@ constexpr double kGainZeroDb = 2.0 / 3.0;
 // Time-per-sample samples below this block size are dominated by the call
 // itself, not by the arithmetic.
 constexpr int32 kTimedMinFrames = 64;
+constexpr int32 kSteadyMinFrames = 256;
 
 double Median(std::vector<double> values) {
     if (values.empty())
@@ -79,6 +80,9 @@ double Quantile(std::vector<double> values, double q) {
 struct BlockTimes {
     std::vector<double> signal[2];
     std::vector<double> silence[2];
+    // Blocks of at least kSteadyMinFrames more than a second after a reset
+    // or an oversampling switch, for the bound on every block's time.
+    std::vector<double> steady[2];
 };
 
 class Session {
@@ -109,6 +113,7 @@ public:
         ASSERT_EQ(instance.SetActive(true), kResultOk);
         ASSERT_EQ(instance.SetProcessing(true), kResultOk);
         ++resets;
+        framesSinceUpset = 0;
     }
 
     // A stretch of random automation over signal or silence.
@@ -122,9 +127,12 @@ public:
             AutomateRandomly(frames);
             FillInput(frames, silent ? 0.0 : level);
             const double ns = ProcessTimed(frames);
+            const int group = Oversampled() ? 1 : 0;
             if (frames >= kTimedMinFrames && !bypassed)
-                (silent ? times.silence : times.signal)[Oversampled() ? 1 : 0].push_back(ns /
-                                                                                         frames);
+                (silent ? times.silence : times.signal)[group].push_back(ns / frames);
+            if (frames >= kSteadyMinFrames && !bypassed && framesSinceUpset > rate)
+                times.steady[group].push_back(ns / frames);
+            framesSinceUpset += frames;
             remaining -= frames;
         }
     }
@@ -207,6 +215,7 @@ private:
         if (Chance(0.01)) {
             oversampling = !oversampling;
             changes.Add(kOversampling, 0, oversampling ? 1.0 : 0.0);
+            framesSinceUpset = 0;
         }
         if (Chance(0.005)) {
             bypassed = !bypassed;
@@ -301,6 +310,7 @@ private:
     bool oversampling = false;
     bool bypassed = false;
     double pendingMs = 0.0;
+    int64_t framesSinceUpset = 0;
 };
 
 class Soak : public EqualizerModule, public ::testing::WithParamInterface<double> {};
@@ -360,10 +370,13 @@ TEST_P(Soak, RandomSessionStaysFiniteFastAndAligned) {
         EXPECT_LT(silence, 3.0 * signal + 50.0)
             << "ns/frame in silence vs signal, oversampled " << group;
         if (settings.longRun) {
-            std::vector<double> all = times.signal[group];
-            all.insert(all.end(), times.silence[group].begin(), times.silence[group].end());
-            const double median = Median(all);
-            EXPECT_LT(Quantile(all, 0.999), 20.0 * median)
+            // Meant for an otherwise idle machine: one block in a thousand
+            // may be preempted, none may crawl.
+            const double median = Median(times.steady[group]);
+            std::printf(
+                "  steady blocks: median %.1f, 99th percentile %.1f, 99.9th %.1f ns/frame\n",
+                median, Quantile(times.steady[group], 0.99), Quantile(times.steady[group], 0.999));
+            EXPECT_LT(Quantile(times.steady[group], 0.999), 20.0 * median)
                 << "slowest blocks vs median, oversampled " << group;
         }
     }
