@@ -154,11 +154,11 @@ void EqualizerProcessor::ApplyPendingSwitch() {
     }
     oversamplingActive = oversamplingRequested;
     UpdateSectionRates();
-    const int latency = oversamplingActive ? oversamplerLatency : 0;
-    if (latency != reportedLatency.load(std::memory_order_relaxed)) {
-        pendingLatency.store(latency, std::memory_order_relaxed);
-        latencyChanged.store(true, std::memory_order_release);
-    }
+    // Published even when it equals the latency last reported: a switch the
+    // other way may still wait to be claimed, and its latency must not be the
+    // one claimed. The claim skips a latency that was already reported.
+    pendingLatency.store(oversamplingActive ? oversamplerLatency : 0, std::memory_order_relaxed);
+    latencyChanged.store(true, std::memory_order_release);
     crossfadeActive = true;
     crossfadeRemaining = crossfadeLength;
 }

@@ -102,8 +102,8 @@ private:
     bool oversamplingPending = false;
     int oversamplerLatency = 0;
     // Written by the audio thread before latencyChanged is set; claimed by the
-    // UI thread. reportedLatency is compared on the audio thread and written
-    // by the UI thread, hence atomic too.
+    // UI thread. reportedLatency is written by the claim and read by the
+    // owner on any thread, hence atomic too.
     std::atomic<int> pendingLatency{0};
     std::atomic<bool> latencyChanged{false};
     std::atomic<int> reportedLatency{0};

@@ -112,6 +112,9 @@ public:
         ASSERT_EQ(instance.SetupProcessing(config), kResultOk);
         ASSERT_EQ(instance.SetActive(true), kResultOk);
         ASSERT_EQ(instance.SetProcessing(true), kResultOk);
+        Note(std::string("reset ") + (offline ? "offline " : "realtime ") +
+             (sampleSize == kSample64 ? "64" : "32") + ", latency " +
+             std::to_string(instance.Processor()->getLatencySamples()));
         ++resets;
         framesSinceUpset = 0;
     }
@@ -169,8 +172,9 @@ public:
                 bestLag = lag;
             }
         }
-        EXPECT_NEAR(bestLag, reported, 1.0) << "processed delay vs reported latency; reset "
-                                            << resets << ", oversampled " << Oversampled();
+        EXPECT_NEAR(bestLag, reported, 1.0)
+            << Trail() << "processed delay vs reported latency; reset " << resets
+            << ", oversampled " << Oversampled();
 
         changes.Clear();
         changes.Add(kBypassId, 0, 1.0);
@@ -196,6 +200,18 @@ public:
     int64_t subnormal = 0;
 
 private:
+    // The last few events, for the message of a failed latency check.
+    void Note(const std::string& event) {
+        trail[trailNext % kTrail] = event;
+        ++trailNext;
+    }
+    std::string Trail() const {
+        std::string text = "recent events:\n";
+        for (std::size_t i = trailNext > kTrail ? trailNext - kTrail : 0; i < trailNext; ++i)
+            text += "  " + trail[i % kTrail] + "\n";
+        return text;
+    }
+
     bool Chance(double p) { return std::bernoulli_distribution(p)(random); }
     double Uniform(double a, double b) {
         return std::uniform_real_distribution<double>(a, b)(random);
@@ -215,11 +231,14 @@ private:
         if (Chance(0.01)) {
             oversampling = !oversampling;
             changes.Add(kOversampling, 0, oversampling ? 1.0 : 0.0);
+            Note(std::string("oversampling ") + (oversampling ? "on" : "off") + " in a block of " +
+                 std::to_string(frames));
             framesSinceUpset = 0;
         }
         if (Chance(0.005)) {
             bypassed = !bypassed;
             changes.Add(kBypassId, 0, bypassed ? 1.0 : 0.0);
+            Note(std::string("bypass ") + (bypassed ? "on" : "off"));
         }
     }
 
@@ -311,6 +330,9 @@ private:
     bool bypassed = false;
     double pendingMs = 0.0;
     int64_t framesSinceUpset = 0;
+    static constexpr std::size_t kTrail = 8;
+    std::string trail[kTrail];
+    std::size_t trailNext = 0;
 };
 
 class Soak : public EqualizerModule, public ::testing::WithParamInterface<double> {};
