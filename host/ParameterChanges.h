@@ -17,7 +17,7 @@ namespace vst3host {
 
 // Points of one parameter in one block, kept in ascending sample-offset
 // order; adding a point at an offset that already has one replaces its value.
-class ParamValueQueue : public Steinberg::Vst::IParamValueQueue {
+class ParamValueQueue final : public Steinberg::Vst::IParamValueQueue {
 public:
     static constexpr std::size_t kMaxPoints = 64;
 
@@ -48,7 +48,7 @@ private:
 };
 
 // The parameters changed in one block, each with its queue.
-class ParameterChanges : public Steinberg::Vst::IParameterChanges {
+class ParameterChanges final : public Steinberg::Vst::IParameterChanges {
 public:
     explicit ParameterChanges(std::size_t maxParameters = 64);
 
