@@ -18,10 +18,10 @@
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <complex>
 #include <cstring>
-#include <regex>
 
 #ifndef LUMARO_EQ_BUNDLE
 #error "LUMARO_EQ_BUNDLE must name the Lumaro EQ bundle"
@@ -117,10 +117,17 @@ Sound FloatSound(int64_t frames, int channels, double amplitude) {
                  PatternValues(frames, channels, amplitude)};
 }
 
+// The number in the first "latency N samples" of the program's output.
 int ReportedLatency(const std::string& out) {
-    std::smatch match;
-    const std::regex latency("latency (\\d+) samples");
-    return std::regex_search(out, match, latency) ? std::stoi(match[1]) : -1;
+    const std::string prefix = "latency ";
+    for (size_t at = out.find(prefix); at != std::string::npos; at = out.find(prefix, at + 1)) {
+        size_t end = at + prefix.size();
+        while (end < out.size() && std::isdigit(static_cast<unsigned char>(out[end])))
+            ++end;
+        if (end > at + prefix.size() && out.compare(end, 8, " samples") == 0)
+            return std::stoi(out.substr(at + prefix.size(), end - at - prefix.size()));
+    }
+    return -1;
 }
 
 const std::vector<std::string> kColourTexts = {
