@@ -1,5 +1,7 @@
 #include "RenderTestSupport.h"
 
+#include "tools/render/SoundFiles.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
@@ -98,19 +100,7 @@ std::vector<std::string> ScratchFolder::Names() const {
 }
 
 int BitsOf(int format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-        return 8;
-    case SF_FORMAT_PCM_16:
-        return 16;
-    case SF_FORMAT_PCM_24:
-        return 24;
-    case SF_FORMAT_PCM_32:
-        return 32;
-    default:
-        return 0;
-    }
+    return render::PcmBitsOf(format);
 }
 
 void WriteSound(const std::filesystem::path& path, const Sound& sound) {
