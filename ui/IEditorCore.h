@@ -272,6 +272,9 @@ public:
     bool HoverTracking() const { return hoverTracking; }
 
     // ---- Process-wide bitmap cache (lock held inside each call) ----
+    // LoadBitmap holds the cache's lock while it asks the resource lookup
+    // and the backend to find, decode, draw and make layers: those backend
+    // and window operations must not call the cache functions themselves.
 
     // [any]
     static void AddBitmapToCache(const std::shared_ptr<APIBitmap>& image, const std::string& name);

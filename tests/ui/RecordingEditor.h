@@ -59,8 +59,8 @@ public:
 
     // ---- Backend ----
     void EndFrame() override { ++frames; }
-    void DrawBitmap(const ui::IBitmapRef& bitmap, const ui::IRectangle& dest, int32_t srcX,
-                    int32_t srcY, const ui::IBlendMode*) override {
+    void DrawBitmap(const ui::IBitmapRef&, const ui::IRectangle& dest, int32_t srcX, int32_t srcY,
+                    const ui::IBlendMode*) override {
         Record({DrawOp::Bitmap, dest, srcX, srcY});
     }
     bool SupportsImageType(const char* extension) const override {
