@@ -182,8 +182,9 @@ public:
 
     // ---- Resources ----
 
-    // [ui] targetScale 0 means ceil(PixelScale()). An empty bitmap when the
-    // type is not supported or the name is found nowhere.
+    // [ui] targetScale 0 means ceil(PixelScale()); variants stop at 16. An
+    // empty bitmap when the type is not supported, or the name is found
+    // neither among the resources at any scale nor in the cache.
     IBitmapRef LoadBitmap(const std::string& name, int32_t frames = 1,
                           bool framesAreHorizontal = false, int32_t targetScale = 0);
     // [ui] The same bitmap for the current backing scale (the bitmap itself
