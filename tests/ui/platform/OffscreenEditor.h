@@ -11,6 +11,7 @@
 #include <cairo.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace drawtest {
@@ -91,6 +92,20 @@ protected:
 private:
     ui::WindowFonts fonts;
 };
+
+struct ImageRelease {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using Image = std::unique_ptr<cairo_surface_t, ImageRelease>;
+
+// The image must be flushed (Cairo's drawing into it finished).
+inline Bgra ImagePixel(cairo_surface_t* image, int x, int y) {
+    Bgra p;
+    std::memcpy(
+        &p, cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image) + 4 * x,
+        4);
+    return p;
+}
 
 // PNG bytes of a Cairo image, encoded by Cairo's own writer.
 inline std::vector<uint8_t> EncodePng(cairo_surface_t* image) {

@@ -154,6 +154,7 @@ TEST(DrawingLayers, LayersDrawAtTheirOriginAndShadowsUseTheMask) {
     shadow.pattern = ui::IFillPattern::Solid({255, 0, 0, 255});
     shadow.xOffset = 2; // logical units: 4 layer pixels
     f.editor.ApplyShadowMask(*layer, pixels, shadow);
+    cairo_surface_flush(bitmap->Surface());
     const auto layerPixel = [&](int x, int y) {
         Bgra p;
         cairo_surface_t* s = bitmap->Surface();
