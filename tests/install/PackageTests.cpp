@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -42,12 +43,15 @@ std::string OwningPackage(const std::string& library) {
 }
 
 // One 64-bit stereo block of noise through the bundle's one class, as a
-// host runs it. The module is left loaded: unloading a module with
-// thread-local storage leaves the C library's per-thread blocks behind.
+// host runs it. The module stays loaded until the process ends: unloading a
+// module with thread-local storage leaves the C library's per-thread blocks
+// behind, which the leak checker would report.
 std::vector<double> RenderBlock(const fs::path& bundle) {
     constexpr int32 kFrames = 512;
+    static auto* loaded = new std::vector<std::unique_ptr<vst3host::Module>>;
     std::string error;
-    vst3host::Module* module = vst3host::Module::Load(bundle.string(), &error).release();
+    loaded->push_back(vst3host::Module::Load(bundle.string(), &error));
+    vst3host::Module* module = loaded->back().get();
     EXPECT_NE(module, nullptr) << error;
     if (module == nullptr || module->Classes().size() != 1)
         return {};
