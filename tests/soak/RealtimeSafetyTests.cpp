@@ -10,6 +10,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -166,6 +167,29 @@ TEST_P(RealtimePaths, ProcessNeitherAllocatesNorLocks) {
         // The idle timer's latency report runs on the UI side, unguarded.
         context->RunLoop().AdvanceMs(20);
     }
+}
+
+// A host's audio thread is often created before the module is loaded, or
+// the host starts a new one for each playback: its very first process call
+// must be as clean as every later one (thread-local storage of a module
+// loaded at run time is allocated on a thread's first touch unless placed
+// in the static block).
+TEST_F(RealtimePaths, FirstProcessCallOnAFreshThreadNeitherAllocatesNorLocks) {
+    LUMARO_SKIP_WITHOUT_ALLOCATION_COUNTER();
+    auto instance = MakeRunning();
+    ASSERT_TRUE(instance);
+    const PathCase c{Path::Plain, kSample32, 2};
+    PrepareBuffers(c.channels);
+    std::size_t violations = 0;
+    std::string report;
+    std::thread audio([&] {
+        RealtimeGuard guard;
+        EXPECT_EQ(ProcessBlock(*instance, c, kMaxBlock, nullptr), kResultOk);
+        violations = guard.Allocations() + guard.Locks();
+        report = violations != 0 ? guard.Report() : "";
+    });
+    audio.join();
+    EXPECT_EQ(violations, 0u) << report;
 }
 
 std::vector<PathCase> AllPaths() {

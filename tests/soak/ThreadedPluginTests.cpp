@@ -1,14 +1,18 @@
-// The equalizer's two real threads at once: the audio thread processes
-// without pause, with automation, oversampling switches and bypass toggles,
-// while the UI thread restores and saves state, edits through the controller,
-// reads the latency and runs the idle timer that reports the audio thread's
-// latency changes. Built with ThreadSanitizer (label "threads") this proves
-// the hand-overs race-free; in every build the output stays finite and the
-// end state is the last one restored, with the audio thread's own changes.
+// The equalizer's real threads at once. The audio thread processes without
+// pause, with automation, oversampling switches and bypass toggles, while the
+// UI thread restores and saves state, edits through the controller, reads the
+// latency and runs the idle timer that reports the audio thread's latency
+// changes. And, in a host that offers no run loop, the idle timer ticks on a
+// thread of its own against the UI thread's set-up, state and reset calls
+// and against the instance's release. Built with ThreadSanitizer (label
+// "threads") this proves the hand-overs race-free; in every build the output
+// stays finite, the end state is the last one restored with the audio
+// thread's own changes, and the latency a host reads is the set-up's.
 
 #include "EqualizerModule.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -111,6 +115,92 @@ TEST_F(ThreadedPlugin, UiCallsRaceFreeAgainstProcessing) {
         EXPECT_NEAR(ReadDouble(saved, 8 * i), expected, 1e-12) << i;
     }
     EXPECT_EQ(ReadInt32(saved, 8 * kParamCount), 0);
+}
+
+// Long enough for the idle timer (20 ms) to have ticked at least once.
+constexpr auto kTickDue = std::chrono::milliseconds(25);
+#if defined(LUMARO_TSAN)
+constexpr int kSetUpRounds = 10;
+#else
+constexpr int kSetUpRounds = 20;
+#endif
+
+// Realtime rounds switch oversampling while processing, which leaves a
+// latency change for the timer's own thread (no run loop) to report; offline
+// rounds set up again at once. The latency the offline set-up reported must
+// still be the host's reading after the ticks that follow: a tick must
+// neither run inside a set-up, state or reset call nor report a change the
+// set-up has superseded.
+TEST_F(ThreadedPlugin, IdleTicksOnTheirOwnThreadStayOutOfSetUpStateAndReset) {
+    context = owned(new vst3host::HostContext({"Host Without Run Loop", false}));
+    auto instance = Make();
+    ASSERT_TRUE(instance);
+    auto spareHandler = owned(new vst3host::RecordingComponentHandler);
+    std::vector<double> left = Noise(kBlock, 0.5, 9), right = left, out(kBlock);
+    double* in[] = {left.data(), right.data()};
+    double* outs[] = {out.data(), out.data()};
+    vst3host::ParameterChanges changes;
+    std::vector<uint8_t> saved;
+
+    for (int round = 0; round < kSetUpRounds; ++round) {
+        const bool offline = round % 2 == 1;
+        ASSERT_EQ(instance->SetState(StateWith(-6.0 + round % 7, -2.0, round % 4 == 0)), kResultOk);
+        vst3host::ProcessConfig config;
+        config.symbolicSampleSize = kSample64;
+        config.maxBlockFrames = kBlock;
+        config.processMode = offline ? kOffline : kRealtime;
+        ASSERT_EQ(instance->SetupProcessing(config), kResultOk);
+        const uint32 setUpLatency = instance->Processor()->getLatencySamples();
+        ASSERT_EQ(instance->SetActive(true), kResultOk);
+        ASSERT_EQ(instance->SetProcessing(true), kResultOk);
+        for (int block = 0; block < 6; ++block) {
+            changes.Clear();
+            if (!offline && block % 2 == 0)
+                changes.Add(kOversampling, 0, (block / 2 + round) % 2 == 0 ? 1.0 : 0.0);
+            ASSERT_EQ(instance->Process(in, 2, outs, 2, kBlock, &changes), kResultOk);
+        }
+        if (round % 5 == 0) // hosts may hand over another handler at any time
+            instance->Controller()->setComponentHandler(round % 10 == 0 ? spareHandler.get()
+                                                                        : &instance->Handler());
+        if (offline) {
+            std::this_thread::sleep_for(kTickDue);
+            EXPECT_EQ(instance->Processor()->getLatencySamples(), setUpLatency) << round;
+        }
+        ASSERT_EQ(instance->SetProcessing(false), kResultOk);
+        ASSERT_EQ(instance->SetActive(false), kResultOk);
+        ASSERT_EQ(instance->GetState(saved), kResultOk);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 7));
+    }
+}
+
+// A scanner creates, initialises (maybe sets up and processes) and releases
+// without terminate, while the timer's own thread may be about to tick with a
+// latency report waiting. No tick may reach the instance once its release
+// has begun, nothing may call the host afterwards, and the host's handler
+// must be released with it.
+TEST_F(ThreadedPlugin, ReleasedWithoutTerminateWhileTicksAreDue) {
+    context = owned(new vst3host::HostContext({"Host Without Run Loop", false}));
+    auto handler = owned(new vst3host::RecordingComponentHandler);
+    std::vector<double> left(kBlock, 0.25), out(kBlock);
+    double* in[] = {left.data(), left.data()};
+    double* outs[] = {out.data(), out.data()};
+    vst3host::ParameterChanges changes;
+    changes.Add(kOversampling, 0, 1.0); // its latency waits for the next tick
+    for (int i = 0; i < 30; ++i) {
+        auto instance = i % 3 == 0 ? Make() : MakeRunning();
+        ASSERT_TRUE(instance);
+        instance->Controller()->setComponentHandler(handler);
+        if (i % 3 != 0) {
+            ASSERT_EQ(instance->Process(in, 2, outs, 2, kBlock, &changes), kResultOk);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(15 + i % 7)); // a tick is due
+        instance->ReleaseWithoutTeardown();
+    }
+    const std::size_t callsAtLastRelease = handler->Calls().size();
+    std::this_thread::sleep_for(2 * kTickDue);
+    EXPECT_EQ(handler->Calls().size(), callsAtLastRelease);
+    handler->addRef();
+    EXPECT_EQ(handler->release(), 1u) << "a released instance kept the host's handler";
 }
 
 } // namespace

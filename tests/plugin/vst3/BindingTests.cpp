@@ -15,9 +15,13 @@
 #include "pluginterfaces/vst/vstspeaker.h"
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 
+#include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <new>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -533,6 +537,54 @@ TEST_F(BindingHost, WithoutARunLoopTheTimerKeepsItsOwnThread) {
     ASSERT_NE(plugin->IdleTimer(), nullptr);
     EXPECT_TRUE(plugin->IdleTimer()->IsRunning());
     EXPECT_FALSE(plugin->IdleTimer()->IsOnRunLoop());
+}
+
+// The thread of the latest restartComponent, waited for up to a second.
+std::optional<std::thread::id> AwaitRestartThread(vst3host::RecordingComponentHandler& handler) {
+    for (int waited = 0; waited < 1000; waited += 5) {
+        for (const auto& call : handler.Calls())
+            if (call.kind == vst3host::HandlerCall::Kind::RestartComponent)
+                return call.thread;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
+}
+
+// Most hosts offer a run loop only to an open editor's frame. While one is
+// attached the timer ticks there, so latency reports come from the UI
+// thread; once it is removed they come from the timer's own thread again. A
+// host context's run loop, when there is one, is preferred to the editor's.
+TEST_F(BindingHost, AnAttachedEditorsRunLoopCarriesTheTimerUntilRemoved) {
+    Destroy();
+    Create({"No Loop Host", false});
+    auto frame = owned(new vst3host::HostContext);
+    Start();
+    plugin->OfferEditorRunLoop(plugin::vst3::RunLoopTimer::FindRunLoop(Unknown(frame)));
+    ASSERT_EQ(frame->RunLoop().TimerCount(), 1u);
+    std::vector<float> left(16, 0.0f), right(16, 0.0f);
+    float* io[] = {left.data(), right.data()};
+    const auto reportLatency = [&](int32_t samples) {
+        handler->Clear();
+        plugin->RequestLatencyFromAudioThread(samples);
+        Process(io, io, 2, 16);
+        frame->RunLoop().AdvanceMs(20);
+        const auto thread = AwaitRestartThread(*handler);
+        EXPECT_EQ(processor->getLatencySamples(), static_cast<uint32>(samples));
+        return thread;
+    };
+    EXPECT_EQ(reportLatency(64), std::this_thread::get_id());
+
+    plugin->WithdrawEditorRunLoop();
+    EXPECT_EQ(frame->RunLoop().TimerCount(), 0u);
+    const auto fromOwnThread = reportLatency(32);
+    ASSERT_TRUE(fromOwnThread) << "no tick after the editor's run loop went";
+    EXPECT_NE(*fromOwnThread, std::this_thread::get_id());
+
+    Destroy();
+    Create({});
+    plugin->OfferEditorRunLoop(plugin::vst3::RunLoopTimer::FindRunLoop(Unknown(frame)));
+    EXPECT_EQ(context->RunLoop().TimerCount(), 1u);
+    EXPECT_EQ(frame->RunLoop().TimerCount(), 0u);
 }
 
 TEST(BindingFactory, RunLoopOfTheFactoryContextServesFromConstruction) {
