@@ -152,12 +152,19 @@ IKeyEvent X11Keyboard::Translate(xcb_keycode_t keycode, uint16_t keyState) {
     const xkb_layout_index_t group = (keyState >> 13) & 0x3;
     xkb_state_update_mask(state, keyState & kModifierBits, 0, 0, 0, 0, group);
 
-    const xkb_layout_index_t layout = xkb_state_key_get_layout(state, keycode);
-    const xkb_keysym_t* baseSyms = nullptr;
-    const int count = xkb_keymap_key_get_syms_by_level(
-        keymap, keycode, layout == XKB_LAYOUT_INVALID ? 0 : layout, 0, &baseSyms);
-    if (count > 0)
-        key.virtualKey = VirtualKeyForKeysym(baseSyms[0]);
+    // The key is named by its unshifted symbol ('1' for '!'), except on the
+    // keypad, where Num Lock decides between digits and movement.
+    const xkb_keysym_t current = xkb_state_key_get_one_sym(state, keycode);
+    if (current >= XKB_KEY_KP_Space && current <= XKB_KEY_KP_9) {
+        key.virtualKey = VirtualKeyForKeysym(current);
+    } else {
+        const xkb_layout_index_t layout = xkb_state_key_get_layout(state, keycode);
+        const xkb_keysym_t* baseSyms = nullptr;
+        const int count = xkb_keymap_key_get_syms_by_level(
+            keymap, keycode, layout == XKB_LAYOUT_INVALID ? 0 : layout, 0, &baseSyms);
+        if (count > 0)
+            key.virtualKey = VirtualKeyForKeysym(baseSyms[0]);
+    }
 
     char text[sizeof(key.utf8)] = {};
     const int length = xkb_state_key_get_utf8(state, keycode, text, sizeof(text));
