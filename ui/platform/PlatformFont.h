@@ -3,12 +3,15 @@
 #include "ui/platform/FontDescriptor.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace ui {
 
 // What a platform font hands to the drawing backend: the whole font file,
-// the face to use in it, and that face's descriptor.
+// the face to use in it, and that face's descriptor. descriptor.face points
+// into bytes: move a FontData, never copy it.
 struct FontData {
     FontDescriptor descriptor;
     std::vector<uint8_t> bytes;
@@ -36,5 +39,35 @@ public:
 private:
     bool isSystem;
 };
+
+// A platform font that carries the font file's bytes (shared with the
+// process-wide memory-font cache, never modified) and a style name: the
+// Linux form of a platform font, where there is no native font handle.
+class BytesFont final : public PlatformFont {
+public:
+    using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+    // styleName picks the face of a collection: empty for the first face that
+    // names a style. knownFace, when >= 0, is the face a font lookup already
+    // chose (fontconfig reports it); it wins when that face is readable.
+    BytesFont(Bytes bytes, std::string styleName, bool isSystem, int32_t knownFace = -1);
+
+    // [any] A copy of the bytes, the face found and its descriptor; no bytes
+    // and face -1 when the bytes hold no usable face.
+    FontData ReadFontData() const override;
+
+    const Bytes& SharedBytes() const { return bytes; }
+    const std::string& StyleName() const { return styleName; }
+
+private:
+    Bytes bytes;
+    std::string styleName;
+    int32_t knownFace;
+};
+
+// [any] The face of a font file whose style name matches: for i = 0, 1, ...
+// the first face that names a style, when styleName is empty, or whose style
+// is styleName (byte for byte); -1 when an unreadable face comes first.
+int32_t FindFaceByStyle(const uint8_t* bytes, size_t size, const std::string& styleName);
 
 } // namespace ui
