@@ -4,6 +4,7 @@
 #include "plugin/PlugConfig.h"
 #include "plugin/vst3/IPluginVST3ControllerBase.h"
 #include "plugin/vst3/IPluginVST3ProcessorBase.h"
+#include "plugin/vst3/IPluginVST3View.h"
 #include "plugin/vst3/RunLoopTimer.h"
 #include "plugin/vst3/SingleComponentEffect.h"
 
@@ -115,8 +116,13 @@ public:
     void BeginParamGesture(int32_t index) override;                         // [ui]
     void NotifyHostOfParamValue(int32_t index, double normalized) override; // [ui]
     void EndParamGesture(int32_t index) override;                           // [ui]
-    // [ui] No editor view exists yet: false.
+    // [ui] Asks the host, through the current view's frame, to resize the
+    // view when the size differs from the stored editor size; stores the
+    // size either way (getSize reports it). True (the window host then
+    // resizes its own window, whether or not the host calls onSize).
     bool ResizeEditorWindow(int32_t width, int32_t height) override;
+    // [ui] The host's menu for the parameter (IComponentHandler3), or null.
+    Steinberg::Vst::IContextMenu* CreateHostContextMenu(int32_t paramIdx) override;
     // [ui] Stores the position in the host-visible parameter, then the base.
     void SetParamFromEditor(int32_t index, double normalized) override;
     // [ui] Copies every value to the host-visible parameters, then tells the
@@ -139,6 +145,22 @@ public:
     // [ui] The run loop the idle timer uses, or null (private thread).
     const RunLoopTimer* IdleRunLoop() const noexcept { return runLoopTimer.get(); }
 
+    // ---- The editor view ----
+
+    // [ui] The host's run loop from the factory's or initialize's context,
+    // or null.
+    Steinberg::IPtr<Steinberg::Linux::IRunLoop> HostRunLoop() const;
+    // [ui] The newest view, or null once it is gone.
+    IPluginVST3View* CurrentView() const noexcept { return currentView; }
+    // [ui] A view going away forgets itself.
+    void ViewGone(const IPluginVST3View* view) noexcept;
+    // [ui] An attached view lends the binding its frame's run loop, until
+    // WithdrawEditorRunLoop: the idle timer could tick there when the host
+    // offered no run loop of its own (the idle timer stays where it is for
+    // now; the binding's timer hand-over is a separate piece of work).
+    virtual void OfferEditorRunLoop(Steinberg::Linux::IRunLoop* loop);
+    virtual void WithdrawEditorRunLoop();
+
 protected:
     // [ui] Builds the audio and event buses of the configuration with the
     // most buses in each direction.
@@ -151,6 +173,7 @@ private:
     void AttachIdleTimerToRunLoop(Steinberg::FUnknown* context);
 
     std::unique_ptr<RunLoopTimer> runLoopTimer;
+    IPluginVST3View* currentView = nullptr;
 };
 
 } // namespace plugin::vst3

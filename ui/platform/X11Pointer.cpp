@@ -86,8 +86,10 @@ X11Pointer::~X11Pointer() {
 void X11Pointer::Hide() {
     if (hidden || !connection.IsOpen())
         return;
+    // XFixes counts hides per client and screen; the window only names the
+    // screen. The root does that too, and outlives the editor's window.
     if (xfixes)
-        xcb_xfixes_hide_cursor(connection.Get(), window);
+        xcb_xfixes_hide_cursor(connection.Get(), connection.Screen()->root);
     else {
         const uint32_t cursor = InvisibleCursor();
         xcb_change_window_attributes(connection.Get(), window, XCB_CW_CURSOR, &cursor);
@@ -106,7 +108,7 @@ void X11Pointer::Show() {
     if (!connection.IsOpen())
         return;
     if (xfixes)
-        xcb_xfixes_show_cursor(connection.Get(), window);
+        xcb_xfixes_show_cursor(connection.Get(), connection.Screen()->root);
     else {
         const uint32_t cursor = CursorFor(shape);
         xcb_change_window_attributes(connection.Get(), window, XCB_CW_CURSOR, &cursor);

@@ -61,6 +61,43 @@ bool IsNativePixelFormat(const xcb_setup_t& setup, const xcb_visualtype_t& visua
     return false;
 }
 
+std::unique_ptr<X11SharedSegment> X11SharedSegment::Create(const XcbConnection& connection,
+                                                           size_t bytes) {
+    if (!connection.IsOpen() || bytes == 0)
+        return nullptr;
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return nullptr;
+    void* attached = shmat(id, nullptr, 0);
+    if (attached == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return nullptr;
+    }
+    xcb_connection_t* c = connection.Get();
+    const uint32_t serverId = connection.NewId();
+    // The server must have attached before the segment is marked for
+    // removal; a server on another machine refuses here. Read-only: the
+    // server only ever reads frames.
+    const bool ok =
+        serverId != 0 &&
+        CheckRequest(c, xcb_shm_attach_checked(c, serverId, static_cast<uint32_t>(id), 1));
+    shmctl(id, IPC_RMID, nullptr);
+    if (!ok) {
+        shmdt(attached);
+        return nullptr;
+    }
+    return std::unique_ptr<X11SharedSegment>(
+        new X11SharedSegment(connection, static_cast<uint8_t*>(attached), bytes, serverId));
+}
+
+X11SharedSegment::~X11SharedSegment() {
+    // The server reads through its own attachment: requests sent before the
+    // detach are still served, so nothing needs waiting for here.
+    if (connection.IsOpen())
+        xcb_shm_detach(connection.Get(), serverId);
+    shmdt(memory);
+}
+
 X11Presenter::X11Presenter(const XcbConnection& xcb, xcb_window_t target, uint8_t windowDepth,
                            bool allowSharedMemory)
     : connection(xcb), window(target), depth(windowDepth) {
@@ -83,54 +120,19 @@ X11Presenter::X11Presenter(const XcbConnection& xcb, xcb_window_t target, uint8_
 }
 
 X11Presenter::~X11Presenter() {
-    ReleaseSegment();
+    copySegment.reset();
     if (gc != 0 && connection.IsOpen())
         xcb_free_gc(connection.Get(), gc);
 }
 
-bool X11Presenter::EnsureSegment(size_t bytes) {
-    if (memory != nullptr && segmentBytes >= bytes)
+bool X11Presenter::EnsureCopySegment(size_t bytes) {
+    if (copySegment && copySegment->Bytes() >= bytes)
         return true;
-    ReleaseSegment();
-    xcb_connection_t* c = connection.Get();
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0)
-        return false;
-    void* attached = shmat(id, nullptr, 0);
-    if (attached == reinterpret_cast<void*>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
-        return false;
-    }
-    const uint32_t serverId = connection.NewId();
-    // The server must have attached before the segment is marked for
-    // removal; a server on another machine refuses here.
-    const bool ok =
-        serverId != 0 &&
-        CheckRequest(c, xcb_shm_attach_checked(c, serverId, static_cast<uint32_t>(id), 1));
-    shmctl(id, IPC_RMID, nullptr);
-    if (!ok) {
-        shmdt(attached);
-        shmAvailable = false;
-        return false;
-    }
-    memory = static_cast<uint8_t*>(attached);
-    segment = serverId;
-    segmentBytes = bytes;
-    return true;
-}
-
-void X11Presenter::ReleaseSegment() {
-    if (memory == nullptr)
-        return;
-    if (connection.IsOpen()) {
-        WaitForServerRead();
-        xcb_shm_detach(connection.Get(), segment);
-        xcb_flush(connection.Get());
-    }
-    shmdt(memory);
-    memory = nullptr;
-    segment = 0;
-    segmentBytes = 0;
+    WaitForServerRead();
+    copySegment = X11SharedSegment::Create(connection, bytes);
+    if (!copySegment)
+        shmAvailable = false; // plain requests from now on
+    return copySegment != nullptr;
 }
 
 void X11Presenter::WaitForServerRead() {
@@ -145,22 +147,26 @@ void X11Presenter::WaitForServerRead() {
 
 bool X11Presenter::Present(const PixelView& image, std::span<const PixelRect> rects) {
     if (!connection.IsOpen() || gc == 0 || image.data == nullptr || image.width <= 0 ||
-        image.height <= 0 || image.stride < image.width * kBytesPerPixel ||
+        image.height <= 0 || image.stride != image.width * kBytesPerPixel ||
         image.width > kMaxSidePixels || image.height > kMaxSidePixels)
         return false;
     const size_t bytes =
         static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * kBytesPerPixel;
-    const bool shared = shmAvailable && EnsureSegment(bytes);
-    if (shared) {
+    const X11SharedSegment* segment = nullptr;
+    if (frameSegment != nullptr && image.data == frameSegment->Data() &&
+        frameSegment->Bytes() >= bytes) {
+        segment = frameSegment;
+    } else if (shmAvailable && EnsureCopySegment(bytes)) {
+        segment = copySegment.get();
         // Copy everything before the first put: the server may read a
         // rectangle while the next one is written.
         WaitForServerRead();
         for (const PixelRect& rect : rects) {
             const PixelRect r = ClipToImage(rect, image.width, image.height);
             for (int32_t row = 0; row < r.h; ++row) {
-                const size_t rowOffset = static_cast<size_t>(r.y + row);
-                std::memcpy(memory + (rowOffset * image.width + r.x) * kBytesPerPixel,
-                            image.data + rowOffset * image.stride + r.x * kBytesPerPixel,
+                const size_t offset =
+                    static_cast<size_t>(r.y + row) * image.stride + r.x * kBytesPerPixel;
+                std::memcpy(segment->Data() + offset, image.data + offset,
                             static_cast<size_t>(r.w) * kBytesPerPixel);
             }
         }
@@ -170,8 +176,8 @@ bool X11Presenter::Present(const PixelView& image, std::span<const PixelRect> re
         const PixelRect r = ClipToImage(rect, image.width, image.height);
         if (r.w == 0 || r.h == 0)
             continue;
-        if (shared)
-            PresentShared(image, r);
+        if (segment != nullptr)
+            PresentShared(*segment, image, r);
         else
             PresentBanded(image, r);
         sent = true;
@@ -179,12 +185,13 @@ bool X11Presenter::Present(const PixelView& image, std::span<const PixelRect> re
     return sent;
 }
 
-void X11Presenter::PresentShared(const PixelView& image, const PixelRect& r) {
-    xcb_shm_put_image(connection.Get(), window, gc, static_cast<uint16_t>(image.width),
-                      static_cast<uint16_t>(image.height), static_cast<uint16_t>(r.x),
-                      static_cast<uint16_t>(r.y), static_cast<uint16_t>(r.w),
-                      static_cast<uint16_t>(r.h), static_cast<int16_t>(r.x),
-                      static_cast<int16_t>(r.y), depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1, segment, 0);
+void X11Presenter::PresentShared(const X11SharedSegment& segment, const PixelView& image,
+                                 const PixelRect& r) {
+    xcb_shm_put_image(
+        connection.Get(), window, gc, static_cast<uint16_t>(image.width),
+        static_cast<uint16_t>(image.height), static_cast<uint16_t>(r.x), static_cast<uint16_t>(r.y),
+        static_cast<uint16_t>(r.w), static_cast<uint16_t>(r.h), static_cast<int16_t>(r.x),
+        static_cast<int16_t>(r.y), depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1, segment.ServerId(), 0);
     putInFlight = true;
 }
 

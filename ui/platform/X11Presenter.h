@@ -3,6 +3,7 @@
 #include "ui/platform/XcbHandles.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -38,12 +39,40 @@ int32_t RowsPerPutImage(int32_t w, size_t maxRequestBytes);
 // bytes 2, 1, 0 of a 32-bit pixel stored least significant byte first.
 bool IsNativePixelFormat(const xcb_setup_t& setup, const xcb_visualtype_t& visual, uint8_t depth);
 
+// A System V shared-memory segment attached by this process and by the X
+// server. It is marked for removal as soon as both sides have attached it,
+// so it cannot outlive the process. [ui]
+class X11SharedSegment {
+public:
+    // Null when the server cannot attach it (a server on another machine).
+    static std::unique_ptr<X11SharedSegment> Create(const XcbConnection& connection,
+                                                    size_t bytes);
+    // Detaches both sides (the server's only while the connection is open).
+    ~X11SharedSegment();
+    X11SharedSegment(const X11SharedSegment&) = delete;
+    X11SharedSegment& operator=(const X11SharedSegment&) = delete;
+
+    uint8_t* Data() const noexcept { return memory; }
+    size_t Bytes() const noexcept { return bytes; }
+    uint32_t ServerId() const noexcept { return serverId; }
+
+private:
+    X11SharedSegment(const XcbConnection& connection, uint8_t* memory, size_t bytes,
+                     uint32_t serverId)
+        : connection(connection), memory(memory), bytes(bytes), serverId(serverId) {}
+
+    const XcbConnection& connection;
+    uint8_t* memory;
+    size_t bytes;
+    uint32_t serverId;
+};
+
 // Shows parts of a pixel buffer in a window. Through MIT-SHM when the server
 // offers it on this machine: the dirty rectangles are copied into a shared
 // segment and the server reads them from there. Otherwise through plain
 // PutImage requests, cut into bands that fit the server's request limit.
-// The segment is marked for removal as soon as both sides have attached it,
-// so it cannot outlive the process. [ui]
+// A buffer that already lives in a shared segment (the window hands the
+// drawing backend one) is sent without a copy. [ui]
 class X11Presenter {
 public:
     X11Presenter(const XcbConnection& connection, xcb_window_t window, uint8_t depth,
@@ -55,20 +84,25 @@ public:
     // [ui] Sends the rectangles of image to the same place in the window.
     // False when nothing could be sent (no window, empty or oversized image).
     bool Present(const PixelView& image, std::span<const PixelRect> rects);
-    // [ui] The server finished reading the segment.
+    // [ui] The server finished reading shared memory (a completion event).
     void OnCompletion() noexcept { putInFlight = false; }
+    // [ui] Returns once the server has read everything sent so far: before
+    // shared memory is written again.
+    void WaitForServerRead();
+    // [ui] The segment the frame buffer lives in, or null; not owned, and
+    // cleared before it goes.
+    void SetFrameSegment(const X11SharedSegment* segment) noexcept { frameSegment = segment; }
 
     bool UsesSharedMemory() const noexcept { return shmAvailable; }
     // The MIT-SHM first event number, for recognising completions; 0 without.
     uint8_t ShmFirstEvent() const noexcept { return shmFirstEvent; }
-    // Bytes of the current shared segment (0 without one).
-    size_t SegmentBytes() const noexcept { return segmentBytes; }
+    // Bytes of the segment frames are copied into (0 without one).
+    size_t CopySegmentBytes() const noexcept { return copySegment ? copySegment->Bytes() : 0; }
 
 private:
-    bool EnsureSegment(size_t bytes);
-    void ReleaseSegment();
-    void WaitForServerRead();
-    void PresentShared(const PixelView& image, const PixelRect& rect);
+    bool EnsureCopySegment(size_t bytes);
+    void PresentShared(const X11SharedSegment& segment, const PixelView& image,
+                       const PixelRect& rect);
     void PresentBanded(const PixelView& image, const PixelRect& rect);
 
     const XcbConnection& connection;
@@ -77,9 +111,8 @@ private:
     xcb_gcontext_t gc = 0;
     bool shmAvailable = false;
     uint8_t shmFirstEvent = 0;
-    uint32_t segment = 0; // the server's id of the attached segment
-    uint8_t* memory = nullptr;
-    size_t segmentBytes = 0;
+    std::unique_ptr<X11SharedSegment> copySegment;
+    const X11SharedSegment* frameSegment = nullptr;
     bool putInFlight = false;
     std::vector<uint8_t> band; // rows of one PutImage request
 };
