@@ -121,6 +121,7 @@ private:
     void Dispatch(const x11::WindowEvent& event);
     void RunQueuedFrameTicks();
     void FrameTick(uint32_t n);
+    void ApplyPendingScreenScale();
     bool CollectDirty();
     void Paint();
     void RequestFrame();

@@ -58,6 +58,7 @@ void IEditorWindow::OnTimer() {
     RunQueuedFrameTicks();
     if (!session || session->connectionLost || !session->window.Exists())
         return;
+    ApplyPendingScreenScale();
     FramePacer& pacer = session->pacer;
     const uint64_t now = NowMs();
     if (!pacer.PacedByFrames(now)) {
@@ -93,6 +94,8 @@ void IEditorWindow::Drain(bool queuedOnly) {
     for (const auto& event : events) {
         if (!session)
             return; // an event closed the window
+        // Positions are divided by the scale of the moment.
+        session->context.pixelScale = PixelScale();
         Dispatch(TranslateEvent(*event, session->context));
     }
 }
@@ -191,13 +194,7 @@ void IEditorWindow::FrameTick(uint32_t n) {
         return;
     if (n != 0 && !tickGate.Admit(n))
         return;
-    // A new desktop factor is taken up between drags.
-    if (pendingScreenScale > 0.0f && pressedButtons == 0) {
-        const float scale = pendingScreenScale;
-        pendingScreenScale = 0.0f;
-        if (scale != screenScale)
-            SetScreenScale(scale);
-    }
+    ApplyPendingScreenScale();
     CollectDirty();
     if (pendingRects.empty())
         return;
@@ -211,6 +208,16 @@ void IEditorWindow::FrameTick(uint32_t n) {
     // finds nothing dirty ends it.
     if (session && session->pacer.PacedByFrames(NowMs()) && !session->pacer.Waiting())
         RequestFrame();
+}
+
+void IEditorWindow::ApplyPendingScreenScale() {
+    // A new desktop factor is taken up between drags.
+    if (pendingScreenScale <= 0.0f || pressedButtons != 0)
+        return;
+    const float scale = pendingScreenScale;
+    pendingScreenScale = 0.0f;
+    if (scale != screenScale)
+        SetScreenScale(scale);
 }
 
 bool IEditorWindow::CollectDirty() {
