@@ -87,7 +87,7 @@ TEST_F(EditorFaults, FourEditorsOpenAtOnceEachPaintTheirOwn) {
     }
     for (int i = 0; i < 4; ++i)
         editors[static_cast<size_t>(i)]->controller->setParamNormalized(editor_test::kGain,
-                                                                         0.25 * i);
+                                                                        0.25 * i);
     for (auto& editor : editors)
         ASSERT_TRUE(editor->RunUntilDrawn());
     for (auto& editor : editors)

@@ -37,7 +37,8 @@ template <typename Interface> IPtr<Interface> QueryAs(FUnknown* object) {
 struct HostedEditor {
     HostedEditor(vst3host::PollRunLoop::Options loopOptions, editor_test::Options pluginOptions,
                  vst3host::PlugFrame::ResizePolicy policy) {
-        context = owned(new vst3host::HostContext(vst3host::HostContext::Options{"Test Host", false}));
+        context =
+            owned(new vst3host::HostContext(vst3host::HostContext::Options{"Test Host", false}));
         loop = owned(new vst3host::PollRunLoop(loopOptions));
         frame = owned(new vst3host::PlugFrame(loop, policy));
         handler = owned(new vst3host::RecordingComponentHandler);
@@ -112,9 +113,9 @@ protected:
         const ui::FrameBufferView frame = window->FrameBuffer();
         if (frame.pixels == nullptr)
             return -1;
-        const auto shown = host->ReadPixels(editor.WindowId(), 0, 0,
-                                            static_cast<uint16_t>(frame.width),
-                                            static_cast<uint16_t>(frame.height));
+        const auto shown =
+            host->ReadPixels(editor.WindowId(), 0, 0, static_cast<uint16_t>(frame.width),
+                             static_cast<uint16_t>(frame.height));
         if (shown.size() != static_cast<size_t>(frame.width) * frame.height)
             return -1;
         int differing = 0;
@@ -133,9 +134,7 @@ protected:
         return pixel.empty() ? 0xFFFFFFFFu : pixel[0] & 0xFFFFFF;
     }
 
-    static uint32_t Grey(int32_t level) {
-        return static_cast<uint32_t>(level) * 0x010101u;
-    }
+    static uint32_t Grey(int32_t level) { return static_cast<uint32_t>(level) * 0x010101u; }
 
     std::vector<xcb_window_t> EditorWindowsIn(xcb_window_t parent) {
         return host->Children(parent);

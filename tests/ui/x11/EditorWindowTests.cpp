@@ -214,9 +214,9 @@ TEST_F(EditorWindow, ADesktopFactorChangeIsTakenUpWhileOpen) {
 }
 
 TEST_F(EditorWindow, PlugInResizesReachTheHostAndTheWindowWhateverTheHostDoes) {
-    for (const auto policy : {PlugFrame::ResizePolicy::AcceptAndResizeView,
-                              PlugFrame::ResizePolicy::AcceptSilently,
-                              PlugFrame::ResizePolicy::Refuse}) {
+    for (const auto policy :
+         {PlugFrame::ResizePolicy::AcceptAndResizeView, PlugFrame::ResizePolicy::AcceptSilently,
+          PlugFrame::ResizePolicy::Refuse}) {
         editor_test::Options resizable;
         resizable.hostResize = true;
         auto editor = MakeEditor({}, resizable, policy);
