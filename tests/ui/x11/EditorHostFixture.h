@@ -105,8 +105,21 @@ protected:
     }
 
     // Pixels of the editor's window that differ from the backend's frame
-    // buffer (alpha is not shown); -1 when either cannot be read.
+    // buffer (alpha is not shown); -1 when either cannot be read. The
+    // editor's requests travel on its own connection: the server may still
+    // be working through them, so a difference is looked at again for a
+    // while before it counts.
     int DifferencesFromFrameBuffer(HostedEditor& editor) {
+        int differing = -1;
+        for (int attempt = 0; attempt < 25 && differing != 0; ++attempt) {
+            if (attempt > 0)
+                editor.loop->RunFor(10);
+            differing = DifferencesNow(editor);
+        }
+        return differing;
+    }
+
+    int DifferencesNow(HostedEditor& editor) {
         ui::IEditorWindow* window = editor.Window();
         if (window == nullptr)
             return -1;
@@ -128,10 +141,21 @@ protected:
         return differing;
     }
 
-    // The colour shown at a window pixel of the editor, 0xRRGGBB.
-    uint32_t ShownAt(HostedEditor& editor, int16_t x, int16_t y) {
-        const auto pixel = host->ReadPixels(editor.WindowId(), x, y, 1, 1);
-        return pixel.empty() ? 0xFFFFFFFFu : pixel[0] & 0xFFFFFF;
+    // Whether the editor shows the grey level at a window pixel (soon: see
+    // DifferencesFromFrameBuffer).
+    testing::AssertionResult ShowsGrey(HostedEditor& editor, int16_t x, int16_t y, int32_t level) {
+        const uint32_t expected = static_cast<uint32_t>(level) * 0x010101u;
+        uint32_t shown = 0xFFFFFFFFu;
+        for (int attempt = 0; attempt < 25 && shown != expected; ++attempt) {
+            if (attempt > 0)
+                editor.loop->RunFor(10);
+            const auto pixel = host->ReadPixels(editor.WindowId(), x, y, 1, 1);
+            shown = pixel.empty() ? 0xFFFFFFFFu : pixel[0] & 0xFFFFFF;
+        }
+        if (shown == expected)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << "shows " << std::hex << shown << " instead of " << expected;
     }
 
     static uint32_t Grey(int32_t level) { return static_cast<uint32_t>(level) * 0x010101u; }

@@ -44,7 +44,7 @@ TEST_F(EditorWindow, OpensInTheHostsWindowPaintsAndClosesCleanly) {
     EXPECT_TRUE(editor->Window()->PacedByFrames());
     EXPECT_GT(editor->Window()->TickGate().FrameCounter(), 0u); // drawn on a frame notification
     EXPECT_EQ(DifferencesFromFrameBuffer(*editor), 0);
-    EXPECT_EQ(ShownAt(*editor, kKnobX, kKnobY), Grey(editor_test::GreyFor(kDefaultGain)));
+    EXPECT_TRUE(ShowsGrey(*editor, kKnobX, kKnobY, editor_test::GreyFor(kDefaultGain)));
 
     EXPECT_EQ(editor->view->removed(), kResultOk);
     host->Sync();
@@ -68,7 +68,7 @@ TEST_F(EditorWindow, HostValuesRepaintTheirControlAndAnIdleEditorSendsNothing) {
 
     editor->controller->setParamNormalized(editor_test::kGain, 0.2);
     ASSERT_TRUE(editor->RunUntilDrawn(frames));
-    EXPECT_EQ(ShownAt(*editor, kKnobX, kKnobY), Grey(editor_test::GreyFor(0.2)));
+    EXPECT_TRUE(ShowsGrey(*editor, kKnobX, kKnobY, editor_test::GreyFor(0.2)));
     EXPECT_EQ(DifferencesFromFrameBuffer(*editor), 0);
     // Only the knob's own rectangle went to the server.
     EXPECT_EQ(editor->Window()->RectanglesSent(), rects + 1);
@@ -121,7 +121,7 @@ TEST_F(EditorWindow, AKnobDragIsOneGestureWithThePointerHeldInPlace) {
     EXPECT_EQ(py, kKnobY);
     EXPECT_EQ(ui::x11::X11Pointer::OutstandingHides(), hidesBefore);
     ASSERT_TRUE(editor->RunUntilDrawn(editor->Window()->FramesDrawn() - 1));
-    EXPECT_EQ(ShownAt(*editor, kKnobX, kKnobY), Grey(editor_test::GreyFor(expected)));
+    EXPECT_TRUE(ShowsGrey(*editor, kKnobX, kKnobY, editor_test::GreyFor(expected)));
 }
 
 TEST_F(EditorWindow, WheelNotchesAndDoubleClicksAreOneShotEdits) {
@@ -273,8 +273,8 @@ TEST_F(EditorWindow, EveryHostsRunLoopHabitServesTheEditor) {
             const uint32_t frames = editor->Window()->FramesDrawn();
             editor->controller->setParamNormalized(editor_test::kGain, 0.1 + 0.3 * opening);
             ASSERT_TRUE(editor->RunUntilDrawn(frames));
-            EXPECT_EQ(ShownAt(*editor, kKnobX, kKnobY),
-                      Grey(editor_test::GreyFor(0.1 + 0.3 * opening)));
+            EXPECT_TRUE(
+                ShowsGrey(*editor, kKnobX, kKnobY, editor_test::GreyFor(0.1 + 0.3 * opening)));
             // Idle: however often the host calls, nothing is drawn.
             const uint32_t idle = editor->Window()->FramesDrawn();
             editor->loop->RunFor(100);

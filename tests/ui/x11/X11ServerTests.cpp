@@ -96,8 +96,7 @@ protected:
         const auto first = Pattern(0);
         const PixelRect whole{0, 0, kWidth, kHeight};
         ASSERT_TRUE(presenter.Present(View(first), std::span(&whole, 1)));
-        xcb_flush(connection->Get());
-        host->Sync();
+        SyncOwn();
         EXPECT_EQ(Differences(first, whole), 0);
 
         // Only the dirty rectangles travel: outside them the window keeps
@@ -105,8 +104,7 @@ protected:
         const auto second = Pattern(101);
         const PixelRect dirty[] = {{5, 7, 30, 11}, {kWidth - 20, kHeight - 9, 40, 40}};
         ASSERT_TRUE(presenter.Present(View(second), dirty));
-        xcb_flush(connection->Get());
-        host->Sync();
+        SyncOwn();
         EXPECT_EQ(Differences(second, dirty[0]), 0);
         EXPECT_EQ(Differences(second, PixelRect{kWidth - 20, kHeight - 9, 20, 9}), 0);
         EXPECT_EQ(Differences(first, PixelRect{40, 20, 100, 50}), 0);
