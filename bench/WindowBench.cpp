@@ -1,4 +1,4 @@
-// The editor window on a private Xvfb: opening the editor (images decoded,
+// lumaro-window-bench: the editor window on a private Xvfb: opening the editor (images decoded,
 // and again with them cached), presenting a full 1328 x 430 frame through
 // shared memory, and what an idle open editor costs.
 //
