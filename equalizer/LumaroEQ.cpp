@@ -47,7 +47,11 @@ LumaroEQ::LumaroEQ() : plugin::vst3::IPluginVST3(Config()) {
     processor.ApplyParameter(Gain, ParamAt(Gain)->CurrentValue());
 }
 
-LumaroEQ::~LumaroEQ() = default;
+LumaroEQ::~LumaroEQ() {
+    // A tick reaches the processor, which goes before the bases could stop
+    // the timer.
+    StopIdleTimer();
+}
 
 void LumaroEQ::DefineParameters() {
     using plugin::IParam;

@@ -40,6 +40,10 @@ TEST_F(EditorWindow, OpensInTheHostsWindowPaintsAndClosesCleanly) {
     EXPECT_EQ(h, 215);
 
     ASSERT_TRUE(editor->RunUntilDrawn());
+    // The host context offers no run loop: the idle timer uses the frame's.
+    ASSERT_NE(editor->plugin->IdleRunLoop(), nullptr);
+    EXPECT_EQ(editor->plugin->IdleRunLoop()->RunLoop(),
+              static_cast<Linux::IRunLoop*>(editor->loop.get()));
     EXPECT_TRUE(editor->Window()->PresentsFromSharedMemory());
     EXPECT_TRUE(editor->Window()->PacedByFrames());
     EXPECT_GT(editor->Window()->TickGate().FrameCounter(), 0u); // drawn on a frame notification
@@ -49,7 +53,8 @@ TEST_F(EditorWindow, OpensInTheHostsWindowPaintsAndClosesCleanly) {
     EXPECT_EQ(editor->view->removed(), kResultOk);
     host->Sync();
     EXPECT_TRUE(EditorWindowsIn(host->Window()).empty());
-    EXPECT_EQ(editor->loop->TimerCount(), 0u);
+    EXPECT_EQ(editor->loop->TimerCount(), 0u); // the idle timer left with the editor
+    EXPECT_EQ(editor->plugin->IdleRunLoop(), nullptr);
     EXPECT_EQ(editor->loop->EventHandlerCount(), 0u);
     EXPECT_EQ(editor->loop->CallsFromInsideHandlers(), 0u);
     EXPECT_EQ(ui::x11::X11Pointer::OutstandingHides(), hidesBefore);
