@@ -17,6 +17,8 @@
 #include "ui/platform/X11EmbedWindow.h"
 #include "ui/platform/X11Presenter.h"
 
+#include "base/source/fobject.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -157,8 +159,7 @@ void PresentFullFrame(benchmark::State& state, bool drawnIntoSegment) {
         presenter.OnCompletion();
     }
     presenter.SetFrameSegment(nullptr);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
 void BM_PresentFullFrameFromSharedFrame(benchmark::State& state) {
     PresentFullFrame(state, true);
@@ -168,6 +169,15 @@ void BM_PresentFullFrameCopied(benchmark::State& state) {
 }
 BENCHMARK(BM_PresentFullFrameFromSharedFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PresentFullFrameCopied)->Unit(benchmark::kMicrosecond);
+
+double OwnCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 double ProcessCpuSeconds(pid_t pid) {
     // utime and stime, fields 14 and 15 of /proc/<pid>/stat, in clock ticks.
@@ -196,14 +206,13 @@ void BM_IdleOpenEditor(benchmark::State& state) {
     editor.loop->RunFor(200);
     for (auto _ : state) {
         const uint32_t frames = editor.plugin->Window()->FramesDrawn();
-        const double selfBefore = ProcessCpuSeconds(getpid());
+        const double selfBefore = OwnCpuSeconds();
         const double serverBefore = ProcessCpuSeconds(server->Pid());
         const auto start = std::chrono::steady_clock::now();
         editor.loop->RunFor(10000);
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.counters["editor_cpu_percent"] =
-            100.0 * (ProcessCpuSeconds(getpid()) - selfBefore) / wall;
+        state.counters["editor_cpu_percent"] = 100.0 * (OwnCpuSeconds() - selfBefore) / wall;
         state.counters["server_cpu_percent"] =
             100.0 * (ProcessCpuSeconds(server->Pid()) - serverBefore) / wall;
         state.counters["frames_drawn"] =
@@ -212,5 +221,38 @@ void BM_IdleOpenEditor(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_IdleOpenEditor)->Unit(benchmark::kSecond)->Iterations(1);
+
+// The same host loop with two timers that do nothing, at the periods of the
+// editor's frame timer (15 ms) and the plug-in's idle timer (20 ms): what
+// the host's waking alone costs, to be taken from the figure above.
+class NothingTimer : public FObject, public Linux::ITimerHandler {
+public:
+    void PLUGIN_API onTimer() override {}
+    OBJ_METHODS(NothingTimer, FObject)
+    DEFINE_INTERFACES
+    DEF_INTERFACE(Linux::ITimerHandler)
+    END_DEFINE_INTERFACES(FObject)
+    REFCOUNT_METHODS(FObject)
+};
+
+void BM_IdleHostLoopAlone(benchmark::State& state) {
+    auto loop = owned(new vst3host::PollRunLoop);
+    auto frameTimer = owned(new NothingTimer);
+    auto idleTimer = owned(new NothingTimer);
+    loop->registerTimer(frameTimer, 15);
+    loop->registerTimer(idleTimer, 20);
+    for (auto _ : state) {
+        const double before = OwnCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        loop->RunFor(10000);
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.counters["host_cpu_percent"] = 100.0 * (OwnCpuSeconds() - before) / wall;
+        state.counters["timer_calls"] = static_cast<double>(loop->TimerCalls());
+    }
+    loop->unregisterTimer(frameTimer);
+    loop->unregisterTimer(idleTimer);
+}
+BENCHMARK(BM_IdleHostLoopAlone)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
