@@ -134,14 +134,6 @@ TEST_F(X11Pieces, TheWindowIsAMappedChildWithXembedInfo) {
     EXPECT_EQ(values[0], 0u); // version
     EXPECT_EQ(values[1], 0u); // flags
 
-    int16_t x = 0, y = 0;
-    uint16_t w = 0, h = 0;
-    ASSERT_TRUE(host->Geometry(window->Id(), x, y, w, h));
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 20);
-    EXPECT_EQ(w, kWidth);
-    EXPECT_EQ(h, kHeight);
-
     window->Destroy();
     SyncOwn();
     EXPECT_TRUE(host->Children().empty());

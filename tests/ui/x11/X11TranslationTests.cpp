@@ -1,7 +1,6 @@
 // The window layer's pure pieces: X events to plain records, key tables,
 // double clicks, dropped-file lists, screen scale and frame pacing.
 
-#include "ui/VirtualKeys.h"
 #include "ui/platform/DoubleClickDetector.h"
 #include "ui/platform/FramePacing.h"
 #include "ui/platform/X11DropTarget.h"
@@ -215,19 +214,6 @@ TEST(X11Keys, KeysymsGiveTheVirtualKeysOfTheBindingsTable) {
     EXPECT_EQ(VirtualKeyForKeysym(XKB_KEY_Scroll_Lock), 145);
     EXPECT_EQ(VirtualKeyForKeysym(XKB_KEY_Control_R), 17);
     EXPECT_EQ(VirtualKeyForKeysym(XKB_KEY_eacute), 0);
-}
-
-TEST(X11Keys, KeyScanOfCharactersFollowsTheUsLayout) {
-    using ui::KeyScanForCharacter;
-    EXPECT_EQ(KeyScanForCharacter('a'), 0x41);
-    EXPECT_EQ(KeyScanForCharacter('A'), 0x141);
-    EXPECT_EQ(KeyScanForCharacter('='), 0xBB);
-    EXPECT_EQ(KeyScanForCharacter('+'), 0x1BB);
-    EXPECT_EQ(KeyScanForCharacter('!'), 0x131);
-    EXPECT_EQ(KeyScanForCharacter('"'), 0x1DE);
-    EXPECT_EQ(KeyScanForCharacter(' '), 0x20);
-    EXPECT_EQ(KeyScanForCharacter('\x01'), -1);
-    EXPECT_EQ(KeyScanForCharacter(static_cast<char>(0xE9)), -1);
 }
 
 TEST(X11Pointer, DoubleClicksNeedTheSameButtonSoonAndNear) {
