@@ -431,7 +431,6 @@ IPtr<Linux::IRunLoop> IPluginVST3::HostRunLoop() const {
     return RunLoopTimer::FindRunLoop(getHostContext());
 }
 
-
 int32 PLUGIN_API IPluginVST3::getProgramListCount() {
     return PresetCount() > 0 ? 1 : 0;
 }

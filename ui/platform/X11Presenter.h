@@ -45,8 +45,7 @@ bool IsNativePixelFormat(const xcb_setup_t& setup, const xcb_visualtype_t& visua
 class X11SharedSegment {
 public:
     // Null when the server cannot attach it (a server on another machine).
-    static std::unique_ptr<X11SharedSegment> Create(const XcbConnection& connection,
-                                                    size_t bytes);
+    static std::unique_ptr<X11SharedSegment> Create(const XcbConnection& connection, size_t bytes);
     // Detaches both sides (the server's only while the connection is open).
     ~X11SharedSegment();
     X11SharedSegment(const X11SharedSegment&) = delete;
