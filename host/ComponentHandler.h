@@ -46,8 +46,10 @@ public:
 
     DECLARE_FUNKNOWN_METHODS
 
-private:
+protected:
     virtual ~RecordingComponentHandler();
+
+private:
     Steinberg::tresult Record(const HandlerCall& call);
 
     mutable std::mutex mutex;

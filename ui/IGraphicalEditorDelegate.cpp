@@ -145,6 +145,10 @@ int32_t IGraphicalEditorDelegate::ReadEditorSize(const plugin::ByteChunk& chunk,
 }
 
 void IGraphicalEditorDelegate::SetScreenScale(float scale) {
+    if (!std::isfinite(scale) || scale <= 0.0f)
+        return;
+    // Hosts send it before the view is attached as well as while it is open.
+    hostScreenScale = scale;
     if (graphics)
         graphics->SetScreenScale(scale);
 }

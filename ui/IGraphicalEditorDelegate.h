@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plugin/IEditorDelegate.h"
+#include "ui/EditorRunLoop.h"
 #include "ui/IEditorCore.h"
 
 #include <functional>
@@ -55,8 +56,17 @@ public:
     // [ui] Reads what WriteEditorSize wrote: applies it to an open editor, or
     // keeps it for the next opening. Returns the offset after it, or -1.
     int32_t ReadEditorSize(const plugin::ByteChunk& chunk, int32_t startPos) override;
-    // [ui]
+    // [ui] The host's screen factor: applied to an open editor, and kept
+    // for the next opening, where it wins over the platform's own factor.
+    // Non-positive or non-finite factors are ignored.
     void SetScreenScale(float scale) override;
+    // [ui] The factor the host gave, or 0 when it gave none.
+    float HostScreenScale() const noexcept { return hostScreenScale; }
+
+    // [ui] The host's run loop for the next editor window (the binding sets
+    // it before opening and clears it after closing); not owned.
+    void SetEditorRunLoop(EditorRunLoop* runLoop) noexcept { editorRunLoop = runLoop; }
+    EditorRunLoop* GetEditorRunLoop() const noexcept { return editorRunLoop; }
 
     // [ui] A new editor object from the make-graphics function, or null.
     virtual std::unique_ptr<IEditorCore> CreateGraphics();
@@ -89,6 +99,8 @@ protected:
     int32_t savedHeight = 0;
     float savedScale = 0.0f;
     bool closing = false;
+    float hostScreenScale = 0.0f;
+    EditorRunLoop* editorRunLoop = nullptr;
 };
 
 } // namespace ui

@@ -8,11 +8,13 @@
 #include "plugin/vst3/PluginFactory.h"
 
 #include "pluginterfaces/base/ibstream.h"
+#include "pluginterfaces/vst/ivstcontextmenu.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace plugin::vst3 {
@@ -409,8 +411,24 @@ tresult PLUGIN_API IPluginVST3::setParamNormalized(ParamID id, ParamValue value)
     return kResultOk;
 }
 
-IPlugView* PLUGIN_API IPluginVST3::createView(FIDString /*name*/) {
-    return nullptr;
+IPlugView* PLUGIN_API IPluginVST3::createView(FIDString name) {
+    if (!HasUI() || name == nullptr || std::strcmp(name, ViewType::kEditor) != 0)
+        return nullptr;
+    auto* view = new IPluginVST3View(*this);
+    currentView = view;
+    return view;
+}
+
+void IPluginVST3::ViewGone(const IPluginVST3View* view) noexcept {
+    if (currentView == view)
+        currentView = nullptr;
+}
+
+IPtr<Linux::IRunLoop> IPluginVST3::HostRunLoop() const {
+    PluginFactory* factory = LiveFactory();
+    if (auto loop = RunLoopTimer::FindRunLoop(factory ? factory->HostContext() : nullptr))
+        return loop;
+    return RunLoopTimer::FindRunLoop(getHostContext());
 }
 
 int32 PLUGIN_API IPluginVST3::getProgramListCount() {
@@ -475,8 +493,31 @@ void IPluginVST3::EndParamGesture(int32_t index) {
     endEdit(static_cast<ParamID>(index));
 }
 
-bool IPluginVST3::ResizeEditorWindow(int32_t, int32_t) {
-    return false;
+bool IPluginVST3::ResizeEditorWindow(int32_t width, int32_t height) {
+    if (!HasUI())
+        return true;
+    if ((width != editorWidth || height != editorHeight) && currentView != nullptr &&
+        currentView->HasFrame())
+        currentView->RequestResize(width, height);
+    editorWidth = width;
+    editorHeight = height;
+    return true;
+}
+
+IContextMenu* IPluginVST3::CreateHostContextMenu(int32_t paramIdx) {
+    const auto hold = HoldComponentHandler();
+    IComponentHandler* handler = getComponentHandler();
+    if (handler == nullptr || paramIdx < 0 || paramIdx >= ParamCount())
+        return nullptr;
+    IComponentHandler3* menus = nullptr;
+    if (handler->queryInterface(IComponentHandler3::iid, reinterpret_cast<void**>(&menus)) !=
+            kResultOk ||
+        menus == nullptr)
+        return nullptr;
+    ParamID id = static_cast<ParamID>(paramIdx);
+    IContextMenu* menu = menus->createContextMenu(currentView, &id);
+    menus->release();
+    return menu;
 }
 
 void IPluginVST3::SetParamFromEditor(int32_t index, double normalized) {

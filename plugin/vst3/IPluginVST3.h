@@ -4,6 +4,7 @@
 #include "plugin/PlugConfig.h"
 #include "plugin/vst3/IPluginVST3ControllerBase.h"
 #include "plugin/vst3/IPluginVST3ProcessorBase.h"
+#include "plugin/vst3/IPluginVST3View.h"
 #include "plugin/vst3/RunLoopTimer.h"
 #include "plugin/vst3/SingleComponentEffect.h"
 
@@ -134,8 +135,13 @@ public:
     void BeginParamGesture(int32_t index) override;                         // [ui]
     void NotifyHostOfParamValue(int32_t index, double normalized) override; // [ui]
     void EndParamGesture(int32_t index) override;                           // [ui]
-    // [ui] No editor view exists yet: false.
+    // [ui] Asks the host, through the current view's frame, to resize the
+    // view when the size differs from the stored editor size; stores the
+    // size either way (getSize reports it). True (the window host then
+    // resizes its own window, whether or not the host calls onSize).
     bool ResizeEditorWindow(int32_t width, int32_t height) override;
+    // [ui] The host's menu for the parameter (IComponentHandler3), or null.
+    Steinberg::Vst::IContextMenu* CreateHostContextMenu(int32_t paramIdx) override;
     // [ui] Stores the position in the host-visible parameter, then the base.
     void SetParamFromEditor(int32_t index, double normalized) override;
     // [ui] Copies every value to the host-visible parameters, then tells the
@@ -179,6 +185,16 @@ public:
     // arrangement; 0 (empty) for counts without a standard layout.
     static Steinberg::Vst::SpeakerArrangement SpeakerArrangementFor(int32_t channels) noexcept;
 
+    // ---- The editor view ----
+
+    // [ui] The host's run loop from the factory's or initialize's context,
+    // or null.
+    Steinberg::IPtr<Steinberg::Linux::IRunLoop> HostRunLoop() const;
+    // [ui] The newest view, or null once it is gone.
+    IPluginVST3View* CurrentView() const noexcept { return currentView; }
+    // [ui] A view going away forgets itself.
+    void ViewGone(const IPluginVST3View* view) noexcept;
+
 protected:
     // [ui] Builds the audio and event buses of the configuration with the
     // most buses in each direction.
@@ -199,6 +215,7 @@ private:
     std::recursive_mutex componentHandlerMutex;
     std::unique_ptr<RunLoopTimer> hostRunLoop;   // the host context's
     std::unique_ptr<RunLoopTimer> editorRunLoop; // the editor frame's, while attached
+    IPluginVST3View* currentView = nullptr;
 };
 
 } // namespace plugin::vst3

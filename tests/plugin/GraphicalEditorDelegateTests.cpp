@@ -223,10 +223,11 @@ TEST(GraphicalEditorForwarding, HostResizeSetsLogicalSizeAndResetsZoom) {
     delegate.OnViewResizedByHost(996, 322);
     EXPECT_EQ(delegate.log, (Log{"editor1 resize 498 161 1 local"}));
 
-    delegate.SetScreenScale(0.0f); // a nonsense scale must not divide by zero
+    delegate.SetScreenScale(0.0f); // a nonsense factor from the host is ignored
+    EXPECT_EQ(delegate.HostScreenScale(), 2.0f);
     delegate.log.clear();
     delegate.OnViewResizedByHost(800, 300);
-    EXPECT_EQ(delegate.log, (Log{"editor1 resize 800 300 1 local"}));
+    EXPECT_EQ(delegate.log, (Log{"editor1 resize 400 150 1 local"}));
 
     delegate.SetScreenScale(1e-30f);
     delegate.log.clear();

@@ -62,7 +62,11 @@ TEST_F(Scanning, InstanceAnswersTheHostInterfaces) {
     EXPECT_EQ(requirements->getProcessContextRequirements(), 0u);
     FUnknownPtr<IMidiMapping> mapping(instance->Component());
     EXPECT_TRUE(mapping);
-    EXPECT_EQ(instance->Controller()->createView(ViewType::kEditor), nullptr);
+    // The equalizer has an editor: its view is for X11 embedding only.
+    IPtr<IPlugView> view = owned(instance->Controller()->createView(ViewType::kEditor));
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
+    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
     EXPECT_EQ(instance->Processor()->getTailSamples(), 0u);
     EXPECT_EQ(instance->Processor()->getLatencySamples(), 0u);
 }

@@ -1,0 +1,71 @@
+#pragma once
+
+// What an open editor window holds on the X side. Private to the window's
+// sources. Members are destroyed in reverse order: everything that sends
+// requests goes before the window, and the window before the connection.
+
+#include "ui/EditorRunLoop.h"
+#include "ui/platform/FramePacing.h"
+#include "ui/platform/IEditorWindow.h"
+#include "ui/platform/X11DropTarget.h"
+#include "ui/platform/X11EmbedWindow.h"
+#include "ui/platform/X11EventTranslation.h"
+#include "ui/platform/X11FrameClock.h"
+#include "ui/platform/X11Keyboard.h"
+#include "ui/platform/X11Pointer.h"
+#include "ui/platform/X11Presenter.h"
+#include "ui/platform/XcbHandles.h"
+
+#include <memory>
+#include <vector>
+
+namespace ui {
+
+struct IEditorWindow::Session {
+    explicit Session(EditorRunLoop* loop) : runLoop(loop), window(connection) {}
+
+    // [ui] The window exists: the pieces that work on it.
+    void Attach(IEditorWindow& owner) {
+        presenter = std::make_unique<x11::X11Presenter>(connection, window.Id(), window.Depth());
+        clock = std::make_unique<x11::X11FrameClock>(connection, window.Id());
+        pointer = std::make_unique<x11::X11Pointer>(connection, window.Id());
+        dropTarget = std::make_unique<x11::X11DropTarget>(
+            connection, window.Id(),
+            [&owner](const std::vector<std::string>& paths, int32_t x, int32_t y) {
+                const float k = owner.PixelScale();
+                const float lx = static_cast<float>(x) / k;
+                const float ly = static_cast<float>(y) / k;
+                if (paths.size() == 1)
+                    owner.OnDrop(paths[0].c_str(), lx, ly);
+                else
+                    owner.OnDropFiles(paths, lx, ly);
+            });
+        pacer = FramePacer(clock->IsAvailable());
+        context.window = window.Id();
+        context.root = connection.Screen()->root;
+        context.presentOpcode = clock->MajorOpcode();
+        context.presentEventId = clock->EventId();
+        context.shmFirstEvent = presenter->ShmFirstEvent();
+        // A change of the desktop's resources (Xft.dpi) is announced on the
+        // root window.
+        const uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(connection.Get(), context.root, XCB_CW_EVENT_MASK,
+                                     &rootEvents);
+    }
+
+    EditorRunLoop* runLoop;
+    x11::XcbConnection connection;
+    x11::X11EmbedWindow window;
+    std::unique_ptr<x11::X11Presenter> presenter;
+    std::unique_ptr<x11::X11FrameClock> clock;
+    std::unique_ptr<x11::X11Pointer> pointer;
+    std::unique_ptr<x11::X11DropTarget> dropTarget;
+    x11::X11Keyboard keyboard;
+    FramePacer pacer{false};
+    x11::TranslationContext context;
+    const x11::X11SharedSegment* frameSegment = nullptr;
+    bool connectionLost = false;
+    std::vector<x11::XcbPtr<xcb_generic_event_t>> batch;
+};
+
+} // namespace ui
