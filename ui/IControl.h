@@ -82,7 +82,7 @@ public:
     // [ui] OnContextMenuChoice(tag); kResultFalse once the editor let go.
     Steinberg::tresult PLUGIN_API executeMenuItem(Steinberg::int32 tag) override;
 
-    // ---- Pointer, keys, drops ----
+    // ---- Pointer, keys, drops [ui] ----
     // [ui] A right press opens a value prompt when prompts are enabled.
     virtual void OnMouseDown(float x, float y, const IPointerModifiers& mod);
     virtual void OnMouseUp(float x, float y, const IPointerModifiers& mod);
@@ -101,20 +101,20 @@ public:
     virtual void OnDropFiles(const std::vector<std::string>& utf8Paths);
     virtual bool AcceptsDrop() const { return false; }
 
-    // ---- Life-cycle hooks (AttachControl calls OnInit, OnResize, OnRescale,
+    // ---- Life-cycle hooks [ui] (AttachControl calls OnInit, OnResize, OnRescale,
     // then OnAttached) ----
     virtual void OnRescale() {}
     virtual void OnResize() {}
     virtual void OnInit() {}
     virtual void OnAttached() {}
 
-    // ---- Messages ----
+    // ---- Messages [ui] ----
     virtual void OnPluginMessage(int32_t messageTag, int32_t dataSize, const void* data);
     virtual void OnMidi(const plugin::MidiMessage& message);
     // [ui] True when a gesture function handled it.
     virtual bool OnGesture(const IGestureInfo& info);
 
-    // ---- Menus and prompts ----
+    // ---- Menus and prompts [ui] ----
     // [ui] Items this control adds to a host context menu (none by default).
     virtual void FillContextMenu(IPopupMenu& menu);
     // [ui] A value prompt's menu answered (null: cancelled).
@@ -124,12 +124,12 @@ public:
     // [ui] One of this control's host context-menu items was chosen.
     virtual void OnContextMenuChoice(int32_t tag);
 
-    // ---- Drawing ----
+    // ---- Drawing [ui] ----
     virtual void Draw(IEditorCore& g) = 0;
     // [ui] The automation dot, when highlighted.
     virtual void DrawHighlight(IEditorCore& g);
 
-    // ---- Values ----
+    // ---- Values [ui] ----
     // [ui] Binds the value at valueIndex to a parameter (-1: none).
     virtual void BindParam(int32_t paramIdx, int32_t valueIndex = 0);
     // [ui] 0 for a control with one value, -1 otherwise.
@@ -168,7 +168,7 @@ public:
     // [ui] Stops the animation, redraws, then calls the end function.
     virtual void OnAnimationEnd();
 
-    // ---- Non-virtual access ----
+    // ---- Non-virtual access [ui] ----
     // [ui] 0.0 for an index the control does not have.
     double GetValue(int32_t valueIndex = 0) const;
     // [ui] -1 when unbound or out of range.

@@ -60,7 +60,7 @@ IControl* IEditorCore::AttachControl(std::unique_ptr<IControl> control, int32_t 
                                      const std::string& group) {
     if (control == nullptr)
         return nullptr;
-    if (tag >= 0 && !controlsByTag.emplace(tag, control.get()).second)
+    if (tag >= 0 && controlsByTag.contains(tag))
         return nullptr; // the tag is taken; nothing else holds the control yet
     IControl* attached = control.get();
     attached->AttachToEditor(*this, delegate);
@@ -69,6 +69,8 @@ IControl* IEditorCore::AttachControl(std::unique_ptr<IControl> control, int32_t 
     attached->OnRescale();
     attached->SetGroup(group);
     controls.push_back(std::move(control));
+    if (tag >= 0)
+        controlsByTag.emplace(tag, attached);
     attached->OnAttached();
     return attached;
 }

@@ -182,8 +182,9 @@ public:
 
     // ---- Resources ----
 
-    // [ui] targetScale 0 means ceil(PixelScale()). An empty bitmap when the
-    // type is not supported or the name is found nowhere.
+    // [ui] targetScale 0 means ceil(PixelScale()); variants stop at 16. An
+    // empty bitmap when the type is not supported, or the name is found
+    // neither among the resources at any scale nor in the cache.
     IBitmapRef LoadBitmap(const std::string& name, int32_t frames = 1,
                           bool framesAreHorizontal = false, int32_t targetScale = 0);
     // [ui] The same bitmap for the current backing scale (the bitmap itself
@@ -272,6 +273,9 @@ public:
     bool HoverTracking() const { return hoverTracking; }
 
     // ---- Process-wide bitmap cache (lock held inside each call) ----
+    // LoadBitmap holds the cache's lock while it asks the resource lookup
+    // and the backend to find, decode, draw and make layers: those backend
+    // and window operations must not call the cache functions themselves.
 
     // [any]
     static void AddBitmapToCache(const std::shared_ptr<APIBitmap>& image, const std::string& name);

@@ -126,7 +126,7 @@ void IEditorCore::CancelCaptures(bool releaseControls) {
     const std::map<int64_t, IControl*> captured = std::move(capturedControls);
     capturedControls.clear();
     for (const auto& [touchId, control] : captured) {
-        if (releaseControls && openGestures.contains(touchId))
+        if (releaseControls)
             control->OnMouseUp(lastMouseX, lastMouseY, IPointerModifiers{});
         EndGesture(touchId);
     }
@@ -251,9 +251,14 @@ void IEditorCore::OnMouseDrag(std::span<const IPointerEvent> points) {
 }
 
 bool IEditorCore::OnMouseDoubleClick(float x, float y, const IPointerModifiers& modifiers) {
+    const bool wasCaptured = capturedControls.contains(0);
     IControl* control = ControlUnderPointer(x, y, true, false, 0);
     if (control == nullptr)
         return false;
+    // The capture only tells the window to hold the pointer until the
+    // release; the control itself is not pressed.
+    if (!wasCaptured)
+        capturedControls.erase(0);
     if (control->GetDoubleClickAsClick()) {
         const IPointerEvent point{x, y, 0.0f, 0.0f, modifiers};
         OnMouseDown(std::span<const IPointerEvent>(&point, 1));

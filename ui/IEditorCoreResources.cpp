@@ -23,12 +23,15 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
+// Beyond this a variant would be a layer of hundreds of megabytes for the
+// panel; a nonsense scale must not ask the backend for one.
+constexpr int32_t kLargestVariant = 16;
+
 // ceil of a positive scale as a resolution variant; anything else is 1.
 int32_t VariantForScale(float scale) {
-    constexpr float kLargestVariant = 16.0f;
     if (!(scale > 1.0f))
         return 1;
-    return static_cast<int32_t>(std::ceil(std::min(scale, kLargestVariant)));
+    return static_cast<int32_t>(std::ceil(std::min(scale, static_cast<float>(kLargestVariant))));
 }
 
 IBitmapRef MakeBitmapRef(const std::shared_ptr<APIBitmap>& image, const std::string& name,
@@ -102,7 +105,8 @@ IEditorCore::ScaledResource IEditorCore::FindScaledResource(const std::string& n
 
 IBitmapRef IEditorCore::LoadBitmap(const std::string& name, int32_t frames,
                                    bool framesAreHorizontal, int32_t targetScale) {
-    const int32_t target = targetScale > 0 ? targetScale : VariantForScale(PixelScale());
+    const int32_t target =
+        targetScale > 0 ? std::min(targetScale, kLargestVariant) : VariantForScale(PixelScale());
     return LoadBitmapLocked(name, std::max(frames, 1), framesAreHorizontal, target);
 }
 

@@ -5,8 +5,10 @@
 // delegate that records the edit traffic towards the host, and a host
 // context menu. Shared by the editor suites.
 
+#include "ui/IControl.h"
 #include "ui/IEditorCore.h"
 #include "ui/IGraphicalEditorDelegate.h"
+#include "ui/KnobControlBase.h"
 #include "ui/platform/PlatformFont.h"
 
 #include "pluginterfaces/vst/ivstcontextmenu.h"
@@ -28,11 +30,10 @@ public:
 
 // One backend call, as far as the tests look at it.
 struct DrawOp {
-    enum Kind { Clip, Bitmap, Fill, Stroke, Text, Arc, Transform } kind;
+    enum Kind { Clip, Bitmap, Fill, Text } kind;
     ui::IRectangle rect; // the clip, or the destination
     int32_t srcX = 0;
     int32_t srcY = 0;
-    const ui::APIBitmap* image = nullptr;
     ui::IColour colour{};
 };
 
@@ -51,7 +52,6 @@ public:
     bool acceptTypefaces = true;
     // The popup menu answer: the item index to choose, -1 to cancel.
     int32_t popupChoice = -1;
-    std::string textFieldText;
     // Decodes by every recording editor of the process.
     static inline std::atomic<int> decodes{0};
 
@@ -59,9 +59,9 @@ public:
 
     // ---- Backend ----
     void EndFrame() override { ++frames; }
-    void DrawBitmap(const ui::IBitmapRef& bitmap, const ui::IRectangle& dest, int32_t srcX,
-                    int32_t srcY, const ui::IBlendMode*) override {
-        Record({DrawOp::Bitmap, dest, srcX, srcY, bitmap.api.get()});
+    void DrawBitmap(const ui::IBitmapRef&, const ui::IRectangle& dest, int32_t srcX, int32_t srcY,
+                    const ui::IBlendMode*) override {
+        Record({DrawOp::Bitmap, dest, srcX, srcY});
     }
     bool SupportsImageType(const char* extension) const override {
         return std::strcmp(extension, "png") == 0 || std::strcmp(extension, "PNG") == 0;
@@ -69,24 +69,20 @@ public:
     const char* BackendName() const override { return "recording"; }
     void PathClear() override {}
     void PathClose() override {}
-    void PathArc(float cx, float cy, float r, float, float, bool) override {
-        Record({DrawOp::Arc, {cx - r, cy - r, cx + r, cy + r}});
-    }
+    void PathArc(float, float, float, float, float, bool) override {}
     void PathMoveTo(float, float) override {}
     void PathLineTo(float, float) override {}
     void PathCubicTo(float, float, float, float, float, float) override {}
     void PathQuadTo(float, float, float, float) override {}
-    void PathStroke(const ui::IFillPattern& pattern, float, const ui::IStrokeStyle&,
-                    const ui::IBlendMode*) override {
-        Record({DrawOp::Stroke, {}, 0, 0, nullptr, pattern.stops[0].colour});
-    }
+    void PathStroke(const ui::IFillPattern&, float, const ui::IStrokeStyle&,
+                    const ui::IBlendMode*) override {}
     void PathFill(const ui::IFillPattern& pattern, const ui::IFillStyle&,
                   const ui::IBlendMode*) override {
-        Record({DrawOp::Fill, {}, 0, 0, nullptr, pattern.stops[0].colour});
+        Record({DrawOp::Fill, {}, 0, 0, pattern.stops[0].colour});
     }
     void SetPathTransform(const ui::ITransform&) override {}
     void SetClipRect(const ui::IRectangle& rect) override { Record({DrawOp::Clip, rect}); }
-    void ResizeDrawingSurface() override { windowLog.push_back("surface"); }
+    void ResizeDrawingSurface() override {}
     std::unique_ptr<ui::APIBitmap> LoadBitmapResource(const std::string& name, int32_t scale,
                                                       ui::ResourceLocation,
                                                       const std::string&) override {
@@ -137,13 +133,11 @@ public:
         windowLog.push_back(std::string(hide ? "hide" : "show") + (lock ? " locked" : ""));
     }
     void WarpPointer(float, float) override {}
-    void ResizePlatformWindow(bool parentHasResized) override {
-        windowLog.push_back(parentHasResized ? "platform resize, host did" : "platform resize");
-    }
+    void ResizePlatformWindow(bool) override {}
     ui::LocatedResource LocateResource(const std::string& name, const std::string&) const override {
-        if (!resources.contains(name))
-            return {};
-        return {ui::ResourceLocation::Embedded, name};
+        return {resources.contains(name) ? ui::ResourceLocation::Embedded
+                                         : ui::ResourceLocation::NotFound,
+                name};
     }
     std::unique_ptr<ui::PlatformFont> LoadFontFromFileOrResource(const char*,
                                                                  const char* name) override {
@@ -172,21 +166,14 @@ public:
     }
     void CancelTextEntry() override {}
 
-    // ---- Test helpers ----
+    // ---- Test helpers: one pointer, as the window sends it ----
     void Press(float x, float y, ui::IPointerModifiers mod = {}) {
-        mod.L = !mod.R;
-        const ui::IPointerEvent e{x, y, 0.0f, 0.0f, mod};
-        OnMouseDown(std::span<const ui::IPointerEvent>(&e, 1));
+        OnMouseDown(One({x, y, 0.0f, 0.0f, mod}));
     }
     void Drag(float x, float y, float dX, float dY, ui::IPointerModifiers mod = {}) {
-        mod.L = true;
-        const ui::IPointerEvent e{x, y, dX, dY, mod};
-        OnMouseDrag(std::span<const ui::IPointerEvent>(&e, 1));
+        OnMouseDrag(One({x, y, dX, dY, mod}));
     }
-    void Release(float x, float y, ui::IPointerModifiers mod = {}) {
-        const ui::IPointerEvent e{x, y, 0.0f, 0.0f, mod};
-        OnMouseUp(std::span<const ui::IPointerEvent>(&e, 1));
-    }
+    void Release(float x, float y) { OnMouseUp(One({x, y, 0.0f, 0.0f, {}})); }
     std::vector<ui::IRectangle> Clips() const {
         std::vector<ui::IRectangle> clips;
         for (const DrawOp& op : ops) {
@@ -201,6 +188,11 @@ private:
         if (recordOps)
             ops.push_back(op);
     }
+    std::span<const ui::IPointerEvent> One(const ui::IPointerEvent& event) {
+        lastEvent = event;
+        return {&lastEvent, 1};
+    }
+    ui::IPointerEvent lastEvent;
 };
 
 // A delegate that records what the editor sends towards the host.
@@ -209,7 +201,6 @@ public:
     explicit RecordingDelegate(int32_t paramCount = 4) : IGraphicalEditorDelegate(paramCount) {}
 
     std::vector<std::string> log;
-    bool resizeAnswer = false;
     Steinberg::Vst::IContextMenu* hostMenu = nullptr; // handed out with a reference
 
     void BeginParamEdit(int32_t paramIdx) override { Add("begin", paramIdx); }
@@ -223,7 +214,7 @@ public:
     bool RequestEditorResize(int32_t w, int32_t h, bool needsPlatformResize) override {
         log.push_back("view " + std::to_string(w) + "x" + std::to_string(h) +
                       (needsPlatformResize ? " platform" : ""));
-        return resizeAnswer;
+        return false;
     }
     Steinberg::Vst::IContextMenu* CreateHostContextMenu(int32_t paramIdx) override {
         Add("host menu", paramIdx);
@@ -245,7 +236,6 @@ public:
     struct Entry {
         std::u16string name;
         Steinberg::int32 tag;
-        Steinberg::int32 flags;
         Steinberg::Vst::IContextMenuTarget* target;
     };
     std::vector<Entry> entries;
@@ -255,10 +245,8 @@ public:
 
     ~FakeHostMenu() { DropTargets(); }
     void DropTargets() {
-        for (Entry& entry : entries) {
-            if (entry.target != nullptr)
-                entry.target->release();
-        }
+        for (Entry& entry : entries)
+            entry.target->release();
         entries.clear();
     }
     Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID, void**) override {
@@ -266,19 +254,15 @@ public:
     }
     Steinberg::uint32 PLUGIN_API addRef() override { return ++refs; }
     Steinberg::uint32 PLUGIN_API release() override { return --refs; }
-    Steinberg::int32 PLUGIN_API getItemCount() override {
-        return static_cast<Steinberg::int32>(entries.size());
-    }
+    Steinberg::int32 PLUGIN_API getItemCount() override { return 0; }
     Steinberg::tresult PLUGIN_API getItem(Steinberg::int32, Item&,
                                           Steinberg::Vst::IContextMenuTarget**) override {
         return Steinberg::kNotImplemented;
     }
     Steinberg::tresult PLUGIN_API addItem(const Item& item,
                                           Steinberg::Vst::IContextMenuTarget* target) override {
-        if (target != nullptr)
-            target->addRef();
-        entries.push_back({std::u16string(reinterpret_cast<const char16_t*>(item.name)), item.tag,
-                           item.flags, target});
+        target->addRef();
+        entries.push_back({std::u16string(item.name), item.tag, target});
         return Steinberg::kResultOk;
     }
     Steinberg::tresult PLUGIN_API removeItem(const Item&,
@@ -288,12 +272,46 @@ public:
     Steinberg::tresult PLUGIN_API popup(Steinberg::UCoord x, Steinberg::UCoord y) override {
         popups.emplace_back(x, y);
         for (Entry& entry : entries) {
-            if (chooseTag >= 0 && entry.tag == chooseTag && entry.target != nullptr)
+            if (entry.tag == chooseTag)
                 choiceResult = entry.target->executeMenuItem(entry.tag);
         }
         return Steinberg::kResultOk;
     }
     int refs = 1;
+};
+
+// A control that records what reaches it.
+class ProbeControl : public ui::IControl {
+public:
+    using IControl::IControl;
+    std::vector<std::string> calls;
+    std::vector<std::string> menuItems; // offered to host context menus
+    int rescales = 0;
+
+    void Draw(ui::IEditorCore&) override { calls.push_back("draw"); }
+    void OnMouseDown(float x, float y, const ui::IPointerModifiers& mod) override {
+        calls.push_back(mod.R ? "right down" : "down");
+        IControl::OnMouseDown(x, y, mod);
+    }
+    void OnMouseUp(float, float, const ui::IPointerModifiers&) override { calls.push_back("up"); }
+    void OnMouseOver(float x, float y, const ui::IPointerModifiers& mod) override {
+        calls.push_back("over");
+        IControl::OnMouseOver(x, y, mod);
+    }
+    void OnRescale() override { ++rescales; }
+    void FillContextMenu(ui::IPopupMenu& menu) override {
+        for (const std::string& item : menuItems)
+            menu.AddItem(item);
+    }
+    void OnContextMenuChoice(int32_t tag) override {
+        calls.push_back("choice " + std::to_string(tag));
+    }
+};
+
+class TestKnob : public ui::IKnobControlBase {
+public:
+    using IKnobControlBase::IKnobControlBase;
+    void Draw(ui::IEditorCore&) override {}
 };
 
 } // namespace uitest
