@@ -59,8 +59,8 @@ public:
     // [ui] Becomes a user of the process-wide typeface cache.
     IEditorDrawing(IGraphicalEditorDelegate& delegate, int32_t width, int32_t height, int32_t fps,
                    float drawScale);
-    // [ui] Leaves the typeface cache (the last user empties it), then frees
-    // the surface and its memory.
+    // [ui] Frees the surface and its memory, then leaves the typeface cache
+    // (the last user empties it).
     ~IEditorDrawing() override;
 
     // ---- Backend operations of the editor core ----
@@ -158,9 +158,7 @@ private:
     bool CanDraw() const { return canvas != nullptr && transformUsable; }
     void ApplyMatrix(const cairo_matrix_t& matrix);
     void SetSource(const IFillPattern& pattern, const IBlendMode* blend);
-    void ClipToRectangle(const IRectangle& rect);
     void FinishPath(bool preserve);
-    const Typeface* LookUpTypeface(const ITextStyle& style, Typeface& fallback) const;
 
     FontCacheUse<Typeface> typefaceUse;
     const ResourceTable* resources = nullptr;

@@ -122,10 +122,6 @@ TEST(FontDescriptor, CorruptedDirectoryAndTablesNeverReadOutside) {
     const std::vector<uint8_t> bytes = RobotoBytes();
     const FontDescriptor full = ReadFontDescriptor(bytes.data(), bytes.size(), 0);
 
-    std::vector<uint8_t> manyTables = bytes;
-    manyTables[4] = manyTables[5] = 0xFF;
-    EXPECT_FALSE(ReadExact(manyTables, 12 + 16 * 40).IsValid());
-
     // Every table record pointing just before the end of the file.
     std::vector<uint8_t> pastEnd = bytes;
     const uint16_t tables = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
@@ -141,9 +137,6 @@ TEST(FontDescriptor, CorruptedDirectoryAndTablesNeverReadOutside) {
     const FontDescriptor d = ReadExact(badNames, badNames.size());
     EXPECT_TRUE(d.IsValid());
     EXPECT_TRUE(d.family.empty() && d.style.empty());
-    badNames = bytes;
-    badNames[name + 2] = badNames[name + 3] = 0xFF;
-    EXPECT_NO_FATAL_FAILURE(ReadExact(badNames, badNames.size()));
 }
 
 TEST(FontDescriptor, NamesFromWindowsAndMacintoshRecords) {

@@ -38,7 +38,6 @@ TEST(WindowFonts, EmbeddedFileAndMemoryFontsRegisterTheirBytes) {
     EXPECT_EQ(fonts.LoadFontFromFileOrResource("dir", "/"), nullptr);
 
     EXPECT_EQ(fonts.LoadFontFromMemory("garbage", "not a font at all", 17), nullptr);
-    EXPECT_EQ(fonts.LoadFontFromMemory("empty", nullptr, 0), nullptr);
     const auto again = fonts.LoadFontFromMemory("Roboto-Regular", data.bytes.data(),
                                                 static_cast<int32_t>(data.bytes.size()));
     EXPECT_EQ(DataOf(again).descriptor.style, "Regular");
@@ -58,7 +57,6 @@ TEST(WindowFonts, SystemFontsByFamilyThroughFontconfig) {
               "Bold");
     // fontconfig always answers with something; another family is no answer.
     EXPECT_EQ(fonts.LoadSystemFont("id", "No Such Family Lumaro", 0), nullptr);
-    EXPECT_EQ(fonts.LoadSystemFont("id", "", 0), nullptr);
 }
 
 TEST(WindowFonts, WindowFontCacheKeepsTheFirstFontAndEmptiesWithTheLastWindow) {
