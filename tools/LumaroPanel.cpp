@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
         return render::kExitOk;
     }
 
-    panel::OffscreenPanel panel(options.zoom);
+    offscreen::OffscreenPanel panel(options.zoom);
     const render::ControllerCatalogue catalogue(&panel.Controller(), "Lumaro EQ");
     if (options.list) {
         std::fputs(render::DescribeParameters(catalogue).c_str(), stdout);

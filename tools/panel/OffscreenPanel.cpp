@@ -6,7 +6,7 @@
 
 #include "public.sdk/source/common/memorystream.h"
 
-namespace panel {
+namespace offscreen {
 
 using namespace Steinberg;
 
@@ -61,4 +61,4 @@ bool OffscreenPanel::LoadState(const std::vector<uint8_t>& bytes) {
     return component->setState(stream) == kResultOk;
 }
 
-} // namespace panel
+} // namespace offscreen

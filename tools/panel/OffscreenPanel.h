@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace panel {
+namespace offscreen {
 
 // One Lumaro EQ instance, initialized as a host initializes it, with its
 // editor open off-screen: the plug-in's own layout and controls drawing
@@ -42,4 +42,4 @@ private:
     Steinberg::IPtr<Steinberg::Vst::IEditController> controller;
 };
 
-} // namespace panel
+} // namespace offscreen
