@@ -22,7 +22,7 @@ template <typename Interface> IPtr<Interface> Query(FUnknown* object) {
 
 } // namespace
 
-OffscreenPanel::OffscreenPanel(float zoom) {
+OffscreenPanel::OffscreenPanel(float zoom, EditorMaker maker) {
     context =
         owned(new vst3host::HostContext(vst3host::HostContext::Options{"lumaro-panel", true}));
     plugin = new equalizer::LumaroEQ();
@@ -32,12 +32,15 @@ OffscreenPanel::OffscreenPanel(float zoom) {
     component->initialize(context->Unknown());
 
     plugin->SetRememberDisplayScale(false);
+    if (!maker) {
+        maker = [](equalizer::LumaroEQ& delegate, float editorZoom) {
+            return new ui::IEditorOffscreen(delegate, equalizer::panel::kWidth,
+                                            equalizer::panel::kHeight, equalizer::kPanelFps,
+                                            editorZoom, equalizer::ModuleResources());
+        };
+    }
     equalizer::LumaroEQ& delegate = *plugin;
-    plugin->SetMakeGraphicsFunction([&delegate, zoom] {
-        return new ui::IEditorOffscreen(delegate, equalizer::panel::kWidth,
-                                        equalizer::panel::kHeight, equalizer::kPanelFps, zoom,
-                                        equalizer::ModuleResources());
-    });
+    plugin->SetMakeGraphicsFunction([&delegate, zoom, maker] { return maker(delegate, zoom); });
     plugin->OpenWindow(nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace offscreen {
@@ -20,8 +21,12 @@ namespace offscreen {
 // nor written. UI thread (the thread that made it).
 class OffscreenPanel {
 public:
+    // Makes the off-screen editor for the plug-in at a zoom (a benchmark
+    // may count what its backend does); the default makes the plain one.
+    using EditorMaker = std::function<ui::IEditorOffscreen*(equalizer::LumaroEQ&, float zoom)>;
+
     // [ui] zoom: the editor's draw scale (the editor limits it to 0.5 - 4).
-    explicit OffscreenPanel(float zoom = 1.0f);
+    explicit OffscreenPanel(float zoom = 1.0f, EditorMaker maker = {});
     ~OffscreenPanel();
     OffscreenPanel(const OffscreenPanel&) = delete;
     OffscreenPanel& operator=(const OffscreenPanel&) = delete;

@@ -193,6 +193,21 @@ TEST_F(PanelKnobs, AGainKnobCoversItsRangeIn188UnitsAnd1880WithControlOrShift) {
     EXPECT_NEAR(Sent(equalizer::Gain).back(), 0.26, 1e-7);
 }
 
+TEST_F(PanelKnobs, ATurnRepaintsOnlyTheKnobTurned) {
+    Open(2.0f);
+    editor->Redraw();
+    const float x = CentreX(panel::kHighShelfGain);
+    const float y = CentreY(panel::kHighShelfGain);
+    editor->Press(x, y);
+    editor->Drag(x, y, 0.0f, -5.0f);
+    std::vector<ui::IRectangle> dirty;
+    ASSERT_TRUE(editor->IsDirty(dirty));
+    EXPECT_EQ(
+        dirty,
+        std::vector<ui::IRectangle>{
+            ToRectangle(panel::kHighShelfGain.rect).GetPadded(ui::IEditorCore::kDirtyPadding)});
+}
+
 TEST_F(PanelKnobs, TheValueBoxShowsFromPressToReleaseAndNotForAShiftPress) {
     Open();
     controller->setParamNormalized(equalizer::MFLevel1, 0.5 + 6.0 / 40.0); // +6 dB

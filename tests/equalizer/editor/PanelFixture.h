@@ -32,6 +32,11 @@ namespace paneltest {
 using namespace Steinberg;
 using Kind = vst3host::HandlerCall::Kind;
 
+inline ui::IRectangle ToRectangle(const equalizer::panel::Rect& r) {
+    return {static_cast<float>(r.L), static_cast<float>(r.T), static_cast<float>(r.R),
+            static_cast<float>(r.B)};
+}
+
 // A temporary folder as $XDG_CONFIG_HOME for the life of the object.
 class ConfigHome {
 public:

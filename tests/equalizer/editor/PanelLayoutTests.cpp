@@ -24,11 +24,6 @@ namespace {
 using namespace paneltest;
 namespace panel = equalizer::panel;
 
-ui::IRectangle ToRectangle(const panel::Rect& r) {
-    return {static_cast<float>(r.L), static_cast<float>(r.T), static_cast<float>(r.R),
-            static_cast<float>(r.B)};
-}
-
 bool DrewBitmapInto(const PanelRecorder& editor, const ui::IRectangle& dest) {
     for (const uitest::DrawOp& op : editor.ops)
         if (op.kind == uitest::DrawOp::Bitmap && op.rect == dest)
