@@ -5,6 +5,7 @@
 // off-screen in this process), and the zoom kept in the user's preference
 // file between openings.
 
+#include "EditorHostProcess.h"
 #include "PanelFixture.h"
 #include "X11Fixture.h"
 
@@ -17,11 +18,15 @@
 
 #include "pluginterfaces/gui/iplugview.h"
 
+#include <cairo.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 
-#ifndef LUMARO_EQ_BUNDLE
-#error "LUMARO_EQ_BUNDLE must name the Lumaro EQ .vst3 bundle"
+#if !defined(LUMARO_EQ_BUNDLE) || !defined(EDITORHOST)
+#error "LUMARO_EQ_BUNDLE must name the Lumaro EQ .vst3 bundle, EDITORHOST Steinberg's editorhost"
 #endif
 
 namespace {
@@ -100,31 +105,49 @@ protected:
         return host->Geometry(hosted.window, x, y, w, h);
     }
 
-    // Pixels of the editor's window that differ from the same panel drawn
-    // off-screen here at the zoom; looked at again for a while, since the
-    // editor's frames follow the server's frame notifications.
-    int DifferencesFromOffscreen(HostedPanel& hosted, float zoom) {
+    // Pixels of an editor window that differ from the same panel drawn
+    // off-screen here at the zoom, over the window's visible part (all of it
+    // by default); looked at again for a while, since the editor's frames
+    // follow the server's frame notifications. -1 when it cannot be read.
+    int DifferencesFromOffscreen(xcb_window_t window, float zoom, const std::function<void()>& wait,
+                                 int32_t visibleW = -1, int32_t visibleH = -1,
+                                 const char* screenshot = nullptr) {
         offscreen::OffscreenPanel reference(zoom);
         reference.Editor()->DrawAll();
         const ui::FrameBufferView frame = reference.Editor()->FrameBuffer();
+        const int32_t w = visibleW < 0 ? frame.width : std::min(visibleW, frame.width);
+        const int32_t h = visibleH < 0 ? frame.height : std::min(visibleH, frame.height);
         int differing = -1;
+        std::vector<uint32_t> shown;
         for (int attempt = 0; attempt < 40 && differing != 0; ++attempt) {
-            hosted.loop->RunFor(25);
-            const std::vector<uint32_t> shown =
-                host->ReadPixels(hosted.window, 0, 0, static_cast<uint16_t>(frame.width),
-                                 static_cast<uint16_t>(frame.height));
+            wait();
+            shown = host->ReadPixels(window, 0, 0, static_cast<uint16_t>(frame.width),
+                                     static_cast<uint16_t>(frame.height));
             if (shown.size() != static_cast<size_t>(frame.width) * frame.height)
                 continue;
             differing = 0;
-            for (int32_t y = 0; y < frame.height; ++y) {
+            for (int32_t y = 0; y < h; ++y) {
                 const auto* row =
                     reinterpret_cast<const uint32_t*>(frame.pixels + y * frame.stride);
-                for (int32_t x = 0; x < frame.width; ++x)
+                for (int32_t x = 0; x < w; ++x)
                     differing += (shown[static_cast<size_t>(y) * frame.width + x] & 0xFFFFFF) !=
                                  (row[x] & 0xFFFFFF);
             }
         }
+        if (screenshot != nullptr && !shown.empty())
+            WritePng(shown, frame.width, frame.height, screenshot);
         return differing;
+    }
+    int DifferencesFromOffscreen(HostedPanel& hosted, float zoom) {
+        return DifferencesFromOffscreen(hosted.window, zoom, [&] { hosted.loop->RunFor(25); });
+    }
+
+    static void WritePng(std::vector<uint32_t> pixels, int w, int h, const std::string& path) {
+        const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> image(
+            cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
+                                                CAIRO_FORMAT_RGB24, w, h, w * 4),
+            &cairo_surface_destroy);
+        cairo_surface_write_to_png(image.get(), path.c_str());
     }
 
     // A press at (x, y) of the editor's window, the given upward moves (the
@@ -319,6 +342,52 @@ TEST_F(PanelInX, TheCornerZoomsStepByStepSnapsAtTheReleaseAndTheNextOpeningResto
     EXPECT_EQ(w, 830);
     EXPECT_EQ(h, 268);
     EXPECT_EQ(DifferencesFromOffscreen(*reopened, 1.25f), 0);
+}
+
+// Steinberg's own host, with its own run loop and plug frame: the panel it
+// shows is the panel drawn here, at 100 % and at the stored 150 %. Set
+// LUMARO_PANEL_SCREENSHOT=<prefix> to keep what it showed as
+// <prefix>-100.png and <prefix>-150.png. Skipped, saying why, where the
+// tool is not next to the repository.
+TEST_F(PanelInX, EditorhostShowsThePanelAtOneHundredAndAtTheStoredZoom) {
+    if (access(EDITORHOST, X_OK) != 0)
+        GTEST_SKIP() << "Steinberg's editorhost is not at " << EDITORHOST
+                     << " (configure with -DLUMARO_EDITORHOST=<path>)";
+    ASSERT_TRUE(panelx11::SetRootXembedAtoms(*host));
+    const char* screenshots = std::getenv("LUMARO_PANEL_SCREENSHOT");
+    const struct {
+        const char* stored;
+        float zoom;
+        int w, h;
+        const char* suffix;
+    } cases[] = {{nullptr, 1.0f, 664, 215, "-100.png"}, {"1.5\n", 1.5f, 996, 322, "-150.png"}};
+    for (const auto& c : cases) {
+        if (c.stored != nullptr)
+            config.Store(c.stored);
+        panelx11::EditorHostProcess editorhost(EDITORHOST, Display(), LUMARO_EQ_BUNDLE);
+        ASSERT_TRUE(editorhost.Started());
+        xcb_window_t shown = XCB_NONE;
+        for (int attempt = 0; attempt < 100 && shown == XCB_NONE; ++attempt) {
+            usleep(50000);
+            ASSERT_TRUE(editorhost.Running()) << "editorhost exited";
+            shown = panelx11::FindEmbeddedEditor(*host);
+            int16_t x = 0, y = 0;
+            uint16_t w = 0, h = 0;
+            if (shown != XCB_NONE && (!host->Geometry(shown, x, y, w, h) || w != c.w || h != c.h))
+                shown = XCB_NONE;
+        }
+        ASSERT_NE(shown, XCB_NONE) << "no editor window of " << c.w << " x " << c.h;
+        const panelx11::Visible visible = panelx11::VisibleArea(*host, shown);
+        EXPECT_GE(visible.w, c.w - 1);
+        EXPECT_GE(visible.h, c.h - 1);
+        const std::string screenshot =
+            screenshots != nullptr ? std::string(screenshots) + c.suffix : std::string();
+        EXPECT_EQ(DifferencesFromOffscreen(
+                      shown, c.zoom, [] { usleep(50000); }, visible.w, visible.h,
+                      screenshots != nullptr ? screenshot.c_str() : nullptr),
+                  0)
+            << c.zoom;
+    }
 }
 
 } // namespace
