@@ -41,7 +41,7 @@ offscreen::OffscreenPanel::EditorMaker Counting() {
 // box showing), then what a frame tick does: collect the dirty regions and
 // repaint them. Only the knob's own rectangle is drawn.
 void BM_TurnOneKnobFrame(benchmark::State& state) {
-    offscreen::OffscreenPanel drawn(static_cast<float>(state.range(0)));
+    offscreen::OffscreenPanel drawn(static_cast<float>(state.range(0)) / 100.0f);
     ui::IEditorOffscreen& editor = *drawn.Editor();
     editor.DrawAll();
     const float x = static_cast<float>(panel::kMid1Gain.rect.CentreX());
@@ -67,17 +67,18 @@ void BM_TurnOneKnobFrame(benchmark::State& state) {
     editor.OnMouseUp(std::span<const ui::IPointerEvent>(&press, 1));
     state.counters["dirty_units2"] = area / static_cast<double>(std::max<int64_t>(frames, 1));
 }
-BENCHMARK(BM_TurnOneKnobFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+// The argument is the zoom in per cent.
+BENCHMARK(BM_TurnOneKnobFrame)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // Everything drawn, as after opening or a resize.
 void BM_RepaintWholePanel(benchmark::State& state) {
-    offscreen::OffscreenPanel drawn(static_cast<float>(state.range(0)));
+    offscreen::OffscreenPanel drawn(static_cast<float>(state.range(0)) / 100.0f);
     ui::IEditorOffscreen& editor = *drawn.Editor();
     for (auto _ : state)
         editor.DrawAll();
     state.counters["pixels"] = editor.FrameBuffer().width * editor.FrameBuffer().height;
 }
-BENCHMARK(BM_RepaintWholePanel)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintWholePanel)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMillisecond);
 
 // 100 % and 200 % in turn, as the corner handle's snaps make them, each
 // drawn in full. The scale-2 images are decoded at the first change only.
