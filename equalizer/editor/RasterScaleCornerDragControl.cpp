@@ -73,14 +73,19 @@ float IRasterScaleCornerDragControl::NearestStep(float scale) const {
 void IRasterScaleCornerDragControl::OnMouseDown(float, float, const ui::IPointerModifiers& mod) {
     if (mod.R || graphics == nullptr)
         return;
+    dragging = true;
     startScale = graphics->DrawScale();
     graphics->SetResizeInProgress(true);
     graphics->SetFreeScaleHeld(false);
 }
 
 void IRasterScaleCornerDragControl::OnMouseUp(float, float, const ui::IPointerModifiers& mod) {
-    if (mod.S || graphics == nullptr)
-        return; // the free zoom stays
+    // Only the release of a press that started a resize snaps: the release
+    // of a right press must not snap a free zoom set earlier.
+    const bool started = dragging;
+    dragging = false;
+    if (!started || mod.S || graphics == nullptr)
+        return; // a free zoom stays
     const float reached = graphics->DrawScale();
     if (std::fabs(reached - startScale) <= kScaleTolerance)
         return;

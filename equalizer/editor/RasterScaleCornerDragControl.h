@@ -50,6 +50,7 @@ private:
 
     float size;
     float startScale = 1.0f;
+    bool dragging = false; // a left press started a resize
     bool cursorChanged = false;
     ui::CursorShape savedCursor = ui::CursorShape::Arrow;
     ui::IRectangle hitRect;

@@ -1,6 +1,6 @@
-// The remembered zoom on disk: where the file lies, what counts as a zoom in
-// it, how it is written, and that writers racing each other never leave a
-// reader anything but a whole file.
+// The remembered zoom on disk: what counts as a zoom in the file, where the
+// file lies, how it is written, and that writers racing each other never
+// leave a reader anything but a whole file.
 
 #include "PanelFixture.h"
 
@@ -8,212 +8,121 @@
 
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
 
-using paneltest::ConfigHome;
+using namespace paneltest;
 namespace fs = std::filesystem;
+using equalizer::ReadDisplayScale;
+using equalizer::StoredDisplayScale;
+using equalizer::WriteDisplayScale;
 
-// Sets or clears an environment variable for the life of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name(name) {
-        const char* previous = std::getenv(name);
-        had = previous != nullptr;
-        if (had)
-            old = previous;
-        if (value != nullptr)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        if (had)
-            setenv(name, old.c_str(), 1);
-        else
-            unsetenv(name);
-    }
-
-private:
-    const char* name;
-    std::string old;
-    bool had = false;
-};
-
-TEST(DisplayScalePreference, OnlyAWholePositiveNumberOnTheFirstLineIsAZoom) {
+TEST(DisplayScalePreference, OnlyOnePositiveNumberOnTheFirstLineIsAZoom) {
     ConfigHome home;
     const struct {
-        const char* content;
-        bool read;
-        float stored; // what the editor opens at
-    } cases[] = {{"1.5\n", true, 1.5f},    {"  1.5  \n", true, 1.5f},
-                 {"1.5", true, 1.5f},      {"1.5\r\nrest\n", true, 1.5f},
-                 {"1.5x\n", false, 1.0f},  {"8\n", true, 4.0f},
-                 {"0.25\n", true, 0.5f},   {"0\n", false, 1.0f},
-                 {"-1\n", false, 1.0f},    {"", false, 1.0f},
-                 {"\n1.5\n", false, 1.0f}, {"1e999\n", false, 1.0f},
-                 {"nan\n", false, 1.0f},   {"inf\n", false, 1.0f},
-                 {"1.5 2\n", false, 1.0f}, {"x1.5\n", false, 1.0f}};
+        std::string content;
+        float stored; // what the editor opens at; 1 when the file holds no zoom
+    } cases[] = {{"1.5\n", 1.5f},   {"  1.5  \n", 1.5f},   {"1.5\r\nx\n", 1.5f}, {"8\n", 4.0f},
+                 {"0.25\n", 0.5f},  {"1.5x\n", 1.0f},      {"0\n", 1.0f},        {"-1\n", 1.0f},
+                 {"", 1.0f},        {"\n1.5\n", 1.0f},     {"1e999\n", 1.0f},    {"nan\n", 1.0f},
+                 {"1.5 2\n", 1.0f}, {{"1.5\0\n", 5}, 1.0f}};
     for (const auto& c : cases) {
         home.Store(c.content);
-        float scale = -7.0f;
-        EXPECT_EQ(equalizer::ReadDisplayScale("LumaroEQ", scale), c.read)
-            << '"' << c.content << '"';
-        EXPECT_EQ(equalizer::StoredDisplayScale(), c.stored) << '"' << c.content << '"';
+        float scale = 0.0f;
+        EXPECT_EQ(ReadDisplayScale("LumaroEQ", scale), c.stored != 1.0f) << c.content;
+        EXPECT_EQ(StoredDisplayScale(), c.stored) << c.content;
     }
-    // A NUL byte inside the line is not white space.
-    home.Store(std::string("1.5\0", 4) + "\n");
-    float scale = 0.0f;
-    EXPECT_FALSE(equalizer::ReadDisplayScale("LumaroEQ", scale));
-    // No file at all.
-    fs::remove(home.PreferenceFile());
-    EXPECT_FALSE(equalizer::ReadDisplayScale("LumaroEQ", scale));
-    EXPECT_EQ(equalizer::StoredDisplayScale(), 1.0f);
+    // A FIFO under the file's name is refused, not waited on.
+    fs::remove(home.File());
+    ASSERT_EQ(mkfifo(home.File().c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(StoredDisplayScale(), 1.0f);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
-TEST(DisplayScalePreference, TheFileLiesInTheUsersConfigurationFolderOrNowhere) {
+TEST(DisplayScalePreference, TheFileLiesInTheConfigurationFolderOrNowhere) {
     ConfigHome home;
-    EXPECT_EQ(equalizer::DisplayScalePath("LumaroEQ"), home.PreferenceFile());
-    EXPECT_EQ(equalizer::DisplayScalePath("A:B"),
-              home.Folder() + "/Corvane Audio/Preferences/A_B-display-scale.txt");
+    ASSERT_TRUE(WriteDisplayScale("A:B", 1.25f));
+    EXPECT_EQ(home.Stored("A_B"), "1.2500\n");
     EXPECT_EQ(fs::path(equalizer::DisplayScalePath("q\"*/:<>?\\|e")).filename(),
               "q_________e-display-scale.txt");
-    EXPECT_EQ(equalizer::DisplayScalePath(""), "");
-
-    ASSERT_TRUE(equalizer::WriteDisplayScale("A:B", 1.5f));
-    EXPECT_EQ(home.Stored("A_B"), "1.5000\n");
-
     {
-        // No (usable) XDG_CONFIG_HOME: HOME's .config.
-        ScopedEnvironment home1("HOME", "/home/someone");
-        ScopedEnvironment relative("XDG_CONFIG_HOME", "relative/config");
-        EXPECT_EQ(equalizer::DisplayScaleFolder(),
-                  "/home/someone/.config/Corvane Audio/Preferences");
-        ScopedEnvironment empty("XDG_CONFIG_HOME", "");
+        ScopedEnvironment user("HOME", "/home/someone");
+        ScopedEnvironment relative("XDG_CONFIG_HOME", "relative"); // not absolute: unused
         EXPECT_EQ(equalizer::DisplayScaleFolder(),
                   "/home/someone/.config/Corvane Audio/Preferences");
     }
-    // Neither: no path, and nothing read or written anywhere.
-    char cwdPattern[] = "/tmp/lumaro-cwd-XXXXXX";
-    ASSERT_NE(mkdtemp(cwdPattern), nullptr);
+    // Without either, nothing is read or written, not even in the working folder.
+    const std::string cwd = MakeTemporaryFolder();
     const fs::path before = fs::current_path();
-    fs::current_path(cwdPattern);
-    for (const char* homeValue : {static_cast<const char*>(nullptr), "", "relative"}) {
+    fs::current_path(cwd);
+    for (const char* value : {static_cast<const char*>(nullptr), ""}) {
         ScopedEnvironment noXdg("XDG_CONFIG_HOME", nullptr);
-        ScopedEnvironment noHome("HOME", homeValue);
+        ScopedEnvironment noHome("HOME", value);
         EXPECT_EQ(equalizer::DisplayScalePath("LumaroEQ"), "");
-        float scale = 0.0f;
-        EXPECT_FALSE(equalizer::ReadDisplayScale("LumaroEQ", scale));
-        EXPECT_FALSE(equalizer::WriteDisplayScale("LumaroEQ", 1.5f));
-        EXPECT_EQ(equalizer::StoredDisplayScale(), 1.0f);
+        EXPECT_FALSE(WriteDisplayScale("LumaroEQ", 1.5f));
+        EXPECT_EQ(StoredDisplayScale(), 1.0f);
     }
-    EXPECT_TRUE(fs::is_empty(cwdPattern));
+    EXPECT_TRUE(fs::is_empty(cwd));
     fs::current_path(before);
-    fs::remove_all(cwdPattern);
+    fs::remove_all(cwd);
 }
 
-TEST(DisplayScalePreference, WritingMakesTheFoldersAndReplacesTheFileWhole) {
+TEST(DisplayScalePreference, WritingMakesTheFoldersOrFailsQuietlyLeavingTheOldFile) {
     ConfigHome home;
-    const std::string folder = home.Folder() + "/deeper/still";
-    ScopedEnvironment xdg("XDG_CONFIG_HOME", folder.c_str());
-    ASSERT_FALSE(fs::exists(home.Folder() + "/deeper"));
-    ASSERT_TRUE(equalizer::WriteDisplayScale("LumaroEQ", 1.25f));
-    const std::string file = folder + "/Corvane Audio/Preferences/LumaroEQ-display-scale.txt";
-    std::ifstream in(file, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "1.2500\n");
-    struct stat info {};
-    ASSERT_EQ(stat((folder + "/Corvane Audio").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-    float scale = 0.0f;
-    ASSERT_TRUE(equalizer::ReadDisplayScale("LumaroEQ", scale));
-    EXPECT_EQ(scale, 1.25f);
-
-    // Zooms that are none leave the file as it was.
-    for (float bad : {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
-                      std::numeric_limits<float>::infinity()})
-        EXPECT_FALSE(equalizer::WriteDisplayScale("LumaroEQ", bad));
-    ASSERT_TRUE(equalizer::ReadDisplayScale("LumaroEQ", scale));
-    EXPECT_EQ(scale, 1.25f);
-    // The largest float still fits the line.
-    EXPECT_TRUE(equalizer::WriteDisplayScale("Huge", std::numeric_limits<float>::max()));
-
-    // A folder in the file's place cannot be replaced: the write fails
-    // quietly and leaves no temporary file behind.
-    fs::create_directories(folder + "/Corvane Audio/Preferences/Blocked-display-scale.txt/x");
-    EXPECT_FALSE(equalizer::WriteDisplayScale("Blocked", 1.5f));
-    for (const auto& entry : fs::directory_iterator(folder + "/Corvane Audio/Preferences"))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
-    // A file where a folder belongs: nothing can be made.
-    ScopedEnvironment blocked("XDG_CONFIG_HOME", file.c_str());
-    EXPECT_FALSE(equalizer::WriteDisplayScale("LumaroEQ", 1.5f));
-}
-
-TEST(DisplayScalePreference, AFifoUnderTheFilesNameIsRefusedWithoutWaiting) {
-    ConfigHome home;
-    home.Store("1.5\n");
-    fs::remove(home.PreferenceFile());
-    ASSERT_EQ(mkfifo(home.PreferenceFile().c_str(), 0600), 0);
-    const auto start = std::chrono::steady_clock::now();
-    float scale = 0.0f;
-    EXPECT_FALSE(equalizer::ReadDisplayScale("LumaroEQ", scale));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    const std::string deeper = home.Folder() + "/a/b";
+    ScopedEnvironment xdg("XDG_CONFIG_HOME", deeper.c_str());
+    ASSERT_TRUE(WriteDisplayScale("LumaroEQ", 1.25f));
+    ASSERT_TRUE(fs::is_directory(deeper + "/Corvane Audio/Preferences"));
+    for (float none : {0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
+                       std::numeric_limits<float>::infinity()})
+        EXPECT_FALSE(WriteDisplayScale("LumaroEQ", none));
+    EXPECT_EQ(StoredDisplayScale(), 1.25f);
+    // A folder in the file's place cannot be replaced; no temporary is left.
+    const std::string folder = deeper + "/Corvane Audio/Preferences";
+    fs::create_directories(folder + "/Blocked-display-scale.txt/x");
+    EXPECT_FALSE(WriteDisplayScale("Blocked", 1.5f));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
 }
 
 TEST(DisplayScalePreference, InstancesClosingAtOnceNeverLeaveATornFile) {
     ConfigHome home;
+    ASSERT_TRUE(WriteDisplayScale("LumaroEQ", 1.0f));
     // Four processes write their own zoom over and over, as instances in
-    // several hosts closing their editors at once would; this process reads
-    // all the while. Every read must find one whole zoom of one writer.
-    const float zooms[] = {1.25f, 1.5f, 1.75f, 2.0f};
-    ASSERT_TRUE(equalizer::WriteDisplayScale("LumaroEQ", 1.0f));
+    // several hosts closing at once would; this one reads all the while.
     std::vector<pid_t> writers;
-    for (float zoom : zooms) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+    for (const float zoom : {1.25f, 1.5f, 1.75f, 2.0f}) {
+        writers.push_back(fork());
+        ASSERT_GE(writers.back(), 0);
+        if (writers.back() == 0) {
             bool ok = true;
             for (int i = 0; i < 300; ++i)
-                ok = equalizer::WriteDisplayScale("LumaroEQ", zoom) && ok;
+                ok = WriteDisplayScale("LumaroEQ", zoom) && ok;
             _exit(ok ? 0 : 1);
         }
-        writers.push_back(child);
     }
-    int reads = 0;
-    int torn = 0;
-    int finished = 0;
-    int failedWriters = 0;
-    for (bool running = true; running;) {
-        std::ifstream in(home.PreferenceFile(), std::ios::binary);
-        const std::string text(std::istreambuf_iterator<char>(in), {});
-        const bool whole = text == "1.0000\n" || text == "1.2500\n" || text == "1.5000\n" ||
-                           text == "1.7500\n" || text == "2.0000\n";
-        torn += whole ? 0 : 1;
-        ++reads;
+    const std::vector<std::string> whole{"1.0000\n", "1.2500\n", "1.5000\n", "1.7500\n",
+                                         "2.0000\n"};
+    int reads = 0, torn = 0, failed = 0;
+    for (size_t finished = 0; finished < writers.size(); ++reads) {
+        torn += std::find(whole.begin(), whole.end(), home.Stored()) == whole.end();
         for (pid_t& writer : writers) {
             int status = 0;
             if (writer > 0 && waitpid(writer, &status, WNOHANG) == writer) {
                 writer = -1;
                 ++finished;
-                failedWriters += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+                failed += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
             }
         }
-        running = finished < static_cast<int>(writers.size());
     }
-    EXPECT_EQ(failedWriters, 0);
+    EXPECT_EQ(failed, 0);
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
-    EXPECT_GT(reads, 10);
-    float last = 0.0f;
-    ASSERT_TRUE(equalizer::ReadDisplayScale("LumaroEQ", last));
-    EXPECT_NE(std::find(std::begin(zooms), std::end(zooms), last), std::end(zooms));
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry :
-         fs::directory_iterator(home.Folder() + "/Corvane Audio/Preferences"))
-        ++entries;
-    EXPECT_EQ(entries, 1u); // no temporary file left behind
+    EXPECT_EQ(std::distance(fs::directory_iterator(home.Folder() + "/Corvane Audio/Preferences"),
+                            fs::directory_iterator()),
+              1); // no temporary file left behind
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 #pragma once
 
 // The equalizer's real plug-in object with its real layout, its editor being
-// the recording editor of the editor suites (it decodes nothing: the
-// resource lookup hands out images of the artwork's pixel sizes), and a
-// recording component handler in the host's place. What the controls send
-// is read where a host reads it. The zoom preference goes to a private
-// folder of the test's own.
+// the recording editor of the editor suites (the resource lookup hands out
+// images of the artwork's pixel sizes), and a recording component handler in
+// the host's place, so what the controls send is read where a host reads
+// it. The zoom preference goes to a private folder.
 
 #include "RecordingEditor.h"
 
@@ -15,14 +14,13 @@
 #include "host/HostContext.h"
 
 #include "pluginterfaces/base/smartpointer.h"
-#include "pluginterfaces/vst/ivstcomponent.h"
-#include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -31,52 +29,56 @@ namespace paneltest {
 
 using namespace Steinberg;
 using Kind = vst3host::HandlerCall::Kind;
+namespace panel = equalizer::panel;
 
-inline ui::IRectangle ToRectangle(const equalizer::panel::Rect& r) {
+inline ui::IRectangle ToRectangle(const panel::Rect& r) {
     return {static_cast<float>(r.L), static_cast<float>(r.T), static_cast<float>(r.R),
             static_cast<float>(r.B)};
 }
 
-// A temporary folder as $XDG_CONFIG_HOME for the life of the object.
+// An environment variable set (or, with null, removed) for the object's life.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name(name) {
+        const char* previous = std::getenv(name);
+        had = previous != nullptr;
+        old = had ? previous : "";
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
+
+private:
+    const char* name;
+    std::string old;
+    bool had;
+};
+
+inline std::string MakeTemporaryFolder() {
+    char pattern[] = "/tmp/lumaro-test-XXXXXX";
+    return mkdtemp(pattern) != nullptr ? pattern : "/tmp";
+}
+
+// A temporary folder as $XDG_CONFIG_HOME.
 class ConfigHome {
 public:
-    ConfigHome() {
-        char pattern[] = "/tmp/lumaro-config-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        folder = made != nullptr ? made : "/tmp";
-        const char* previous = std::getenv("XDG_CONFIG_HOME");
-        hadPrevious = previous != nullptr;
-        if (hadPrevious)
-            previousValue = previous;
-        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    }
-    ~ConfigHome() {
-        if (hadPrevious)
-            setenv("XDG_CONFIG_HOME", previousValue.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    ~ConfigHome() { std::filesystem::remove_all(folder); }
     const std::string& Folder() const { return folder; }
-    std::string PreferenceFile(const std::string& name = "LumaroEQ") const {
+    std::string File(const std::string& name = "LumaroEQ") const {
         return folder + "/Corvane Audio/Preferences/" + name + "-display-scale.txt";
     }
-    // Writes the preference file as another instance (or the user) left it.
-    void Store(const std::string& content, const std::string& name = "LumaroEQ") const {
+    // The file as another instance (or the user) left it.
+    void Store(const std::string& content) const {
         std::filesystem::create_directories(folder + "/Corvane Audio/Preferences");
-        std::ofstream(PreferenceFile(name), std::ios::binary) << content;
+        std::ofstream(File(), std::ios::binary) << content;
     }
     std::string Stored(const std::string& name = "LumaroEQ") const {
-        std::ifstream file(PreferenceFile(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        std::ifstream file(File(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
     }
 
 private:
-    std::string folder;
-    std::string previousValue;
-    bool hadPrevious = false;
+    std::string folder = MakeTemporaryFolder();
+    ScopedEnvironment variable{"XDG_CONFIG_HOME", folder.c_str()};
 };
 
 // The recording editor, also keeping the texts drawn.
@@ -100,126 +102,74 @@ public:
         Draw({{0.0f, 0.0f, static_cast<float>(Width()), static_cast<float>(Height())}});
         MarkAllControlsClean();
     }
+    bool Drew(const std::string& text) const {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
 };
-
-// The pixel sizes of the artwork's images, at both resolutions.
-inline void AddArtworkSizes(uitest::RecordingEditor& editor) {
-    editor.resources = {{"LEQ_back.png", {664, 215}},
-                        {"LEQ_back@2x.png", {1328, 430}},
-                        {"smallknob.png", {752, 799}},
-                        {"smallknob@2x.png", {1504, 1598}},
-                        {"x271_frame_stack_fixed_again.png", {1024, 1088}},
-                        {"x271_frame_stack_fixed_again@2x.png", {1888, 2006}},
-                        {"LEQ_OS.png", {29, 58}},
-                        {"LEQ_OS@2x.png", {58, 116}}};
-}
 
 class PanelFixture : public testing::Test {
 protected:
-    void SetUp() override { MakePlugin(); }
-    void TearDown() override {
-        if (plugin == nullptr)
-            return;
-        plugin->CloseWindow();
-        controller->setComponentHandler(nullptr);
-        component->terminate();
-        controller = nullptr;
-        component = nullptr;
-        static_cast<Vst::IComponent*>(plugin)->release();
-        plugin = nullptr;
-    }
-
-    void MakePlugin() {
-        context = owned(new vst3host::HostContext);
-        handler = owned(new vst3host::RecordingComponentHandler);
+    void SetUp() override {
         plugin = new equalizer::LumaroEQ();
-        FUnknown* unknown = static_cast<Vst::IComponent*>(plugin);
-        component = Query<Vst::IComponent>(unknown);
-        controller = Query<Vst::IEditController>(unknown);
-        ASSERT_EQ(component->initialize(context->Unknown()), kResultOk);
-        controller->setComponentHandler(handler);
+        unknown = static_cast<Vst::IComponent*>(plugin);
+        ASSERT_EQ(plugin->initialize(context->Unknown()), kResultOk);
+        plugin->setComponentHandler(handler);
+    }
+    void TearDown() override {
+        plugin->CloseWindow();
+        plugin->setComponentHandler(nullptr);
+        plugin->terminate();
+        unknown->release();
     }
 
-    // Opens the editor at a zoom through the plug-in's own delegate, with
-    // the plug-in's own layout.
+    // Opens the editor at a zoom through the plug-in's own delegate and layout.
     PanelRecorder& Open(float zoom = 1.0f) {
         plugin->SetMakeGraphicsFunction([this, zoom] {
-            auto* recorder = new PanelRecorder(*plugin, equalizer::panel::kWidth,
-                                               equalizer::panel::kHeight, zoom);
-            AddArtworkSizes(*recorder);
+            auto* recorder = new PanelRecorder(*plugin, panel::kWidth, panel::kHeight, zoom);
+            recorder->resources = {{"LEQ_back.png", {664, 215}},
+                                   {"LEQ_back@2x.png", {1328, 430}},
+                                   {"smallknob.png", {752, 799}},
+                                   {"smallknob@2x.png", {1504, 1598}},
+                                   {"x271_frame_stack_fixed_again.png", {1024, 1088}},
+                                   {"x271_frame_stack_fixed_again@2x.png", {1888, 2006}},
+                                   {"LEQ_OS.png", {29, 58}},
+                                   {"LEQ_OS@2x.png", {58, 116}}};
             return recorder;
         });
         plugin->OpenWindow(nullptr);
         editor = static_cast<PanelRecorder*>(plugin->Graphics());
         return *editor;
     }
-
-    template <typename Interface> static IPtr<Interface> Query(FUnknown* object) {
-        Interface* result = nullptr;
-        if (object == nullptr ||
-            object->queryInterface(Interface::iid, reinterpret_cast<void**>(&result)) != kResultOk)
-            return nullptr;
-        return owned(result);
+    void SetParam(int32_t index, double normalized) {
+        plugin->setParamNormalized(static_cast<Vst::ParamID>(index), normalized);
     }
-
-    // The values the host was sent, in order.
-    std::vector<double> Sent(Vst::ParamID id) const {
+    // The values the host was sent for a parameter, in order.
+    std::vector<double> Sent(int32_t index) const {
         std::vector<double> values;
         for (const auto& call : handler->Calls())
-            if (call.kind == Kind::PerformEdit && call.id == id)
+            if (call.kind == Kind::PerformEdit && call.id == static_cast<Vst::ParamID>(index))
                 values.push_back(call.normalized);
         return values;
     }
-    // The host's calls as text: "b0 p0:0.4 e0".
-    std::string Traffic() const {
-        std::string text;
-        for (const auto& call : handler->Calls()) {
-            if (!text.empty())
-                text += ' ';
-            switch (call.kind) {
-            case Kind::BeginEdit:
-                text += "b" + std::to_string(call.id);
-                break;
-            case Kind::EndEdit:
-                text += "e" + std::to_string(call.id);
-                break;
-            case Kind::PerformEdit: {
-                char value[48];
-                std::snprintf(value, sizeof value, "p%u:%.17g", static_cast<unsigned>(call.id),
-                              call.normalized);
-                text += value;
-                break;
-            }
-            case Kind::RestartComponent:
-                text += "r" + std::to_string(call.restartFlags);
-                break;
-            }
-        }
-        return text;
+    bool EditsBalanced() const {
+        return handler->Count(Kind::BeginEdit) == handler->Count(Kind::EndEdit);
     }
-
-    ui::IControl& ControlFor(int32_t paramIdx) const {
+    template <typename Control = ui::IControl> Control& ControlFor(int32_t paramIdx) const {
         for (int32_t i = 0; i < editor->NControls(); ++i)
             if (editor->GetControl(i)->ParamIndexOf(0) == paramIdx)
-                return *editor->GetControl(i);
-        ADD_FAILURE() << "no control for parameter " << paramIdx;
-        return *editor->GetControl(0);
+                return dynamic_cast<Control&>(*editor->GetControl(i));
+        throw std::runtime_error("no control for the parameter");
     }
-
-    static float CentreX(const equalizer::panel::Knob& knob) {
-        return static_cast<float>(knob.rect.CentreX());
-    }
-    static float CentreY(const equalizer::panel::Knob& knob) {
-        return static_cast<float>(knob.rect.CentreY());
-    }
+    static float X(const panel::Knob& knob) { return static_cast<float>(knob.rect.CentreX()); }
+    static float Y(const panel::Knob& knob) { return static_cast<float>(knob.rect.CentreY()); }
 
     // First made, last gone: no test reads or writes the user's own zoom.
     ConfigHome config;
-    IPtr<vst3host::HostContext> context;
-    IPtr<vst3host::RecordingComponentHandler> handler;
+    IPtr<vst3host::HostContext> context = owned(new vst3host::HostContext);
+    IPtr<vst3host::RecordingComponentHandler> handler =
+        owned(new vst3host::RecordingComponentHandler);
     equalizer::LumaroEQ* plugin = nullptr;
-    IPtr<Vst::IComponent> component;
-    IPtr<Vst::IEditController> controller;
+    FUnknown* unknown = nullptr;
     PanelRecorder* editor = nullptr;
 };
 
