@@ -11,9 +11,12 @@ FUZZ_SECONDS ?= 600
 FUZZ_CI_SECONDS ?= 30
 # Minutes of audio per sample rate in the long soak (`make soak`).
 SOAK_MINUTES ?= 60
+# `make install`: per user (~/.vst3, ~/.local/bin) unless PREFIX is given
+# (PREFIX/lib/vst3, PREFIX/bin); DESTDIR is honoured either way.
+PREFIX ?=
 
 .PHONY: all deps configure build run test bench test-asan test-tsan fuzz-build fuzz fuzz-ci \
-        soak ci format clean panel-picture
+        soak ci install uninstall deb product format clean panel-picture
 
 all: build
 
@@ -79,6 +82,28 @@ soak: build
 
 # Everything CI runs: Release, ASan+UBSan, TSan, bounded fuzzing.
 ci: test test-asan test-tsan fuzz-ci
+
+# Only the product: the plug-in bundle and lumaro-render.
+install: product
+	DESTDIR="$(DESTDIR)" ./scripts/install-product install $(BUILD_DIR) $(PREFIX)
+
+# Removes exactly what `make install` with the same PREFIX and DESTDIR puts.
+uninstall: product
+	DESTDIR="$(DESTDIR)" ./scripts/install-product uninstall $(BUILD_DIR) $(PREFIX)
+
+# The Debian package, $(BUILD_DIR)/lumaro-eq_<version>_<arch>.deb.
+deb: product
+	cd $(BUILD_DIR) && cpack --config CPackConfig.cmake
+
+# Brings the product up to date in a configured tree without configuring
+# again, so that `sudo make install` after `make` leaves no root-owned files
+# in the build tree; configures and builds everything in a fresh clone.
+product:
+	@if [ -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	    cmake --build $(BUILD_DIR) -j $(JOBS) --target lumaro_eq_vst3 lumaro-render; \
+	else \
+	    $(MAKE) build; \
+	fi
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

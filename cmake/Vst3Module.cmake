@@ -8,13 +8,10 @@
 # -fvisibility=hidden and a linker version script, so that two modules, or a
 # module and its host, never bind to each other's copies of the SDK.
 # The plug-in's sources must define plugin::vst3::MakePluginFactory().
-# `cmake --install` copies the bundle into LUMARO_VST3_INSTALL_DIR, unless
-# NO_INSTALL is given (test modules have no place in a user's plug-in folder).
+# The bundle is installed in the layouts of cmake/InstallLayout.cmake unless
+# NO_INSTALL is given: test modules have no place in anyone's plug-in folder.
 #
 # The bundle directory is stored in the target property LUMARO_VST3_BUNDLE.
-
-set(LUMARO_VST3_INSTALL_DIR "$ENV{HOME}/.vst3" CACHE PATH
-    "Where `cmake --install` puts the .vst3 bundles")
 
 function(lumaro_add_vst3_module target)
     cmake_parse_arguments(M "NO_INSTALL" "NAME" "SOURCES;LIBS" ${ARGN})
@@ -22,6 +19,7 @@ function(lumaro_add_vst3_module target)
         message(FATAL_ERROR "lumaro_add_vst3_module(${target}): NAME is required")
     endif()
     set(bundle "${CMAKE_BINARY_DIR}/${M_NAME}.vst3")
+    set(architecture x86_64-linux)
     # Resolved here: the caller's directory scope does not see variables set
     # where this file was included.
     set(entry_source "${PROJECT_SOURCE_DIR}/plugin/vst3/ModuleEntry.cpp")
@@ -39,7 +37,7 @@ function(lumaro_add_vst3_module target)
         PREFIX ""
         OUTPUT_NAME "${M_NAME}"
         SUFFIX ".so"
-        LIBRARY_OUTPUT_DIRECTORY "${bundle}/Contents/x86_64-linux"
+        LIBRARY_OUTPUT_DIRECTORY "${bundle}/Contents/${architecture}"
         CXX_VISIBILITY_PRESET hidden
         C_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON
@@ -47,7 +45,6 @@ function(lumaro_add_vst3_module target)
         LUMARO_VST3_BUNDLE "${bundle}")
 
     if(NOT M_NO_INSTALL)
-        install(DIRECTORY "${bundle}" DESTINATION "${LUMARO_VST3_INSTALL_DIR}"
-                USE_SOURCE_PERMISSIONS)
+        lumaro_install_bundle(${target} "${M_NAME}" ${architecture})
     endif()
 endfunction()

@@ -54,7 +54,11 @@ LumaroEQ::LumaroEQ() : plugin::vst3::IPluginVST3(Config()) {
     InstallEditor();
 }
 
-LumaroEQ::~LumaroEQ() = default;
+LumaroEQ::~LumaroEQ() {
+    // A tick reaches the processor, which goes before the bases could stop
+    // the timer.
+    StopIdleTimer();
+}
 
 void LumaroEQ::InstallEditor() {
     SetMakeGraphicsFunction(

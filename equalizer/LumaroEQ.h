@@ -26,13 +26,14 @@ public:
 
     // [ui]
     LumaroEQ();
-    // [ui]
+    // [ui] Stops the idle timer first.
     ~LumaroEQ() override;
 
     using plugin::vst3::IPluginVST3::OnParamChange;
     // [audio or ui] See the class comment.
     void OnParamChange(int32_t paramIdx) override;
-    // [ui] Reports a latency change made on the audio thread.
+    // [timer thread, under the idle-tick lock] Reports a latency change made
+    // on the audio thread.
     void OnIdleTimer() override;
     // [audio] wait-free, no allocation, no lock.
     void RenderBlock(const double* const* inputs, double* const* outputs, int32_t frames) override;

@@ -46,6 +46,7 @@ void RecordingComponentHandler::SetResult(tresult newResult) {
 tresult RecordingComponentHandler::Record(const HandlerCall& call) {
     std::lock_guard<std::mutex> lock(mutex);
     calls.push_back(call);
+    calls.back().thread = std::this_thread::get_id();
     return result;
 }
 

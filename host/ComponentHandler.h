@@ -3,6 +3,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace vst3host {
@@ -14,6 +15,7 @@ struct HandlerCall {
     Steinberg::Vst::ParamID id = 0;            // edits only
     Steinberg::Vst::ParamValue normalized = 0; // performEdit only
     Steinberg::int32 restartFlags = 0;         // restartComponent only
+    std::thread::id thread{};                  // the calling thread, filled in on record
 };
 
 // An IComponentHandler that records every call. Recording takes a lock, so

@@ -73,6 +73,13 @@ PluginInstance::~PluginInstance() {
     component = nullptr;
 }
 
+void PluginInstance::ReleaseWithoutTeardown() {
+    processing = active = initialized = false;
+    controller = nullptr;
+    processor = nullptr;
+    component = nullptr;
+}
+
 tresult PluginInstance::Initialize(FUnknown* context) {
     const tresult result = component->initialize(context);
     if (result != kResultOk)

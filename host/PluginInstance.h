@@ -53,6 +53,10 @@ public:
     // the controller the recording component handler. context may be null.
     Steinberg::tresult Initialize(Steinberg::FUnknown* context);
     Steinberg::tresult Terminate();
+    // Drops every reference to the plug-in now, without setProcessing,
+    // setActive or terminate, as a scanner or a crashing session may. Only
+    // destruction is allowed afterwards.
+    void ReleaseWithoutTeardown();
 
     Steinberg::tresult SetupProcessing(const ProcessConfig& config);
     Steinberg::tresult SetActive(bool active);

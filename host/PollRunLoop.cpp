@@ -78,10 +78,10 @@ void PollRunLoop::Pass(Clock::time_point limit) {
     for (const EventHandler& entry : watched)
         fds.push_back(pollfd{entry.fd, POLLIN, 0});
     const auto now = Clock::now();
+    // Rounded up: a wait cut short would spin until the timer is due.
     int waitMs =
         wakeAt > now
-            ? static_cast<int>(
-                  std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now).count())
+            ? static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count())
             : 0;
     if (options.signalContinuously)
         waitMs = std::min(waitMs, 1);

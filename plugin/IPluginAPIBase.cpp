@@ -78,8 +78,18 @@ void IPluginAPIBase::OnHostKnown() {}
 
 void IPluginAPIBase::CreateIdleTimer(TimerRunLoop* runLoop) {
     idleTimer.reset(); // the old timer is stopped before the new one starts
-    idleTimer = std::make_unique<Timer>([this](Timer& timer) { IdleTick(timer); },
+    idleTimer = std::make_unique<Timer>([this](Timer& timer) { RunIdleTick(timer); },
                                         Timer::kIdlePeriodMs, runLoop);
+}
+
+void IPluginAPIBase::RunIdleTick(Timer& timer) {
+    {
+        const auto lock = LockOutIdleTick();
+        insideIdleTick = true;
+        IdleTick(timer);
+        insideIdleTick = false;
+    }
+    AfterIdleTick();
 }
 
 void IPluginAPIBase::StopIdleTimer() {
@@ -104,6 +114,8 @@ void IPluginAPIBase::IdleTick(Timer&) {
 }
 
 void IPluginAPIBase::OnIdleTimer() {}
+
+void IPluginAPIBase::AfterIdleTick() {}
 
 // ---- Parameters ----
 

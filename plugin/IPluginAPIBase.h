@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace plugin {
@@ -29,6 +30,12 @@ struct ParamUpdate {
 // Teardown: the idle timer calls virtual hooks, so the most derived class
 // should call StopIdleTimer() at the start of its destructor; this class
 // stops it again (harmlessly) before anything else of its own goes away.
+//
+// Idle ticks and set-up calls: without a run loop the timer ticks on a
+// thread of its own, so every tick runs under one lock (LockOutIdleTick)
+// that a binding also holds around the host's set-up, state and reset calls.
+// A tick therefore never runs in the middle of one of them, whichever thread
+// it is on.
 class IPluginAPIBase : public IPluginBase {
 public:
     static constexpr size_t kParamsFromProcessorCapacity = 512;
@@ -54,20 +61,40 @@ public:
 
     // ---- Idle timer ----
 
-    // [ui] Replaces any idle timer by a new one ticking IdleTick every 20 ms,
-    // on runLoop when given and accepted, else on the timer's own thread.
+    // [ui] Replaces any idle timer by a new one ticking every 20 ms, on
+    // runLoop when given and accepted, else on the timer's own thread. Each
+    // tick runs IdleTick under LockOutIdleTick(), then AfterIdleTick()
+    // without it. Not while holding LockOutIdleTick() (see there).
     void CreateIdleTimer(TimerRunLoop* runLoop = nullptr);
-    // [ui] Idempotent.
+    // [ui] Idempotent; waits for a tick that is running. Not while holding
+    // LockOutIdleTick().
     void StopIdleTimer();
     // [ui] Null before CreateIdleTimer.
     Timer* IdleTimer() noexcept { return idleTimer.get(); }
-    // [timer thread] With an editor, hands the MIDI and SysEx waiting from the
-    // processor to the editor, then always calls OnIdleTimer(). Delivers at
-    // most one queue's capacity per queue per tick, so a busy audio thread
-    // cannot keep a tick running.
+    const Timer* IdleTimer() const noexcept { return idleTimer.get(); }
+    // [timer thread, under LockOutIdleTick] With an editor, hands the MIDI and
+    // SysEx waiting from the processor to the editor, then always calls
+    // OnIdleTimer(). Delivers at most one queue's capacity per queue per tick,
+    // so a busy audio thread cannot keep a tick running.
     void IdleTick(Timer& timer);
-    // [timer thread] Empty by default.
+    // [timer thread, under LockOutIdleTick] Empty by default.
     virtual void OnIdleTimer();
+    // [timer thread] After every tick, without the lock: where a binding
+    // makes the host calls a tick asked for, since a host may answer them by
+    // calling set-up functions, from this thread or another. Empty by default.
+    virtual void AfterIdleTick();
+
+    // [ui, timer thread; not audio] Keeps idle ticks out while held:
+    // a tick that is due waits until it is released. Recursive, so a set-up
+    // call may run hooks that take it again. Never hold it while stopping or
+    // moving the idle timer: those wait for a running tick, which would wait
+    // for the lock.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> LockOutIdleTick() {
+        return std::unique_lock<std::recursive_mutex>(idleTickMutex);
+    }
+    // [under LockOutIdleTick] True while the holder of the lock is the idle
+    // tick itself.
+    bool InsideIdleTick() const noexcept { return insideIdleTick; }
 
     // ---- Parameters ----
 
@@ -145,7 +172,11 @@ protected:
     std::string paramDisplayText; // scratch text for parameter display
 
 private:
+    void RunIdleTick(Timer& timer);
+
     std::string hostVersionText;
+    std::recursive_mutex idleTickMutex;
+    bool insideIdleTick = false; // guarded by idleTickMutex
     // Declared before the queues: destroyed after them, stopped before them.
     std::unique_ptr<Timer> idleTimer;
     SpscQueue<ParamUpdate> paramsFromProcessor{kParamsFromProcessorCapacity};

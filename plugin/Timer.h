@@ -70,7 +70,9 @@ public:
 
     bool IsRunning() const { return running; }              // [ui]
     bool IsOnRunLoop() const { return runLoop != nullptr; } // [ui]
-    int32_t PeriodMs() const { return periodMs; }           // [any]
+    // [ui] The run loop it ticks on, or null (its own thread, or stopped).
+    const TimerRunLoop* CurrentRunLoop() const { return runLoop; }
+    int32_t PeriodMs() const { return periodMs; } // [any]
 
 private:
     struct ThreadTicker;

@@ -50,40 +50,64 @@ IPluginVST3::IPluginVST3(const PlugConfig& config)
     : IPluginAPIBase(config, kApiKindVst3), IPluginVST3ProcessorBase(config, *this) {
     AttachParameters(parameters);
     PluginFactory* factory = LiveFactory();
-    if (auto loop = RunLoopTimer::FindRunLoop(factory ? factory->HostContext() : nullptr))
-        runLoopTimer = std::make_unique<RunLoopTimer>(loop.get());
-    CreateIdleTimer(runLoopTimer.get());
+    if (auto loop = RunLoopTimer::FindRunLoop(factory ? factory->HostContext() : nullptr)) {
+        hostRunLoop = std::make_unique<RunLoopTimer>(loop.get());
+        CreateIdleTimer(hostRunLoop.get());
+    }
+    // Without a run loop the timer would tick on its own thread while the
+    // plug-in class's constructor is still running; initialize starts it.
 }
 
 IPluginVST3::~IPluginVST3() {
-    // No tick may reach a half-destroyed object, and the run loop adapter
-    // must see its timer unregistered before it goes.
+    // No tick may reach a half-destroyed object, and the run loop adapters
+    // must see the timer unregistered before they go.
     StopIdleTimer();
-    runLoopTimer.reset();
+    editorRunLoop.reset();
+    hostRunLoop.reset();
+    // Only terminate gives the host's handler back in the SDK; an instance
+    // released without it must not keep the host's object alive.
+    const auto hold = HoldComponentHandler();
+    SingleComponentEffect::setComponentHandler(nullptr);
+}
+
+uint32 PLUGIN_API IPluginVST3::release() {
+    // The caller holds the last reference: nobody may add one now, so the
+    // object is about to be destroyed. Stopping the timer here, before the
+    // most derived destructor starts, keeps ticks away from members that a
+    // plug-in class destroys before this class's destructor could stop it.
+    if (getRefCount() == 1)
+        StopIdleTimer();
+    return SingleComponentEffect::release();
 }
 
 // ---- Steinberg::IPluginBase ----
 
 tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context) {
-    if (SingleComponentEffect::initialize(context) != kResultOk)
-        return kResultFalse;
-    CreateDefaultBuses();
-    bypassParameter = BuildHostParameters(
-        *this, HostParameterTarget{parameters, *this, paramGroups}, PlugType() == 1, DoesMidiIn());
-    if (IdentifiedHostKind() == HostKind::NotIdentified)
-        IdentifyHost(context); // ends with OnHostKnown()
-    else
-        OnHostKnown();
-    AnnounceAllParams(ParamChangeSource::Reset);
-    AttachIdleTimerToRunLoop(context);
+    {
+        const auto lock = LockOutIdleTick();
+        if (SingleComponentEffect::initialize(context) != kResultOk)
+            return kResultFalse;
+        CreateDefaultBuses();
+        bypassParameter =
+            BuildHostParameters(*this, HostParameterTarget{parameters, *this, paramGroups},
+                                PlugType() == 1, DoesMidiIn());
+        if (IdentifiedHostKind() == HostKind::NotIdentified)
+            IdentifyHost(context); // ends with OnHostKnown()
+        else
+            OnHostKnown();
+        AnnounceAllParams(ParamChangeSource::Reset);
+    }
+    UseHostRunLoop(context);
     return kResultOk;
 }
 
 tresult PLUGIN_API IPluginVST3::terminate() {
-    // The host's run loop may go with its context: the timer leaves it now
-    // and is started again by the next initialize.
+    // The host's run loop and component handler go with its context: no tick
+    // runs from now until the next initialize starts the timer again.
     StopIdleTimer();
-    runLoopTimer.reset();
+    hostRunLoop.reset();
+    const auto hold = HoldComponentHandler(); // released by the SDK's part
+    const auto lock = LockOutIdleTick();
     bypassParameter = nullptr;
     return SingleComponentEffect::terminate();
 }
@@ -106,22 +130,61 @@ void IPluginVST3::IdentifyHost(FUnknown* context) {
     SetHost(utf8.c_str(), 0);
 }
 
-void IPluginVST3::AttachIdleTimerToRunLoop(FUnknown* context) {
-    const Timer* timer = IdleTimer();
-    if (runLoopTimer && timer != nullptr && timer->IsRunning() && timer->IsOnRunLoop())
-        return;
+// ---- Run loops for the idle timer ----
+
+void IPluginVST3::UseHostRunLoop(FUnknown* context) {
     PluginFactory* factory = LiveFactory();
     auto loop = RunLoopTimer::FindRunLoop(factory ? factory->HostContext() : nullptr);
     if (!loop)
         loop = RunLoopTimer::FindRunLoop(context);
-    if (!loop) {
-        if (timer == nullptr || !timer->IsRunning())
-            CreateIdleTimer(nullptr);
+    // Kept until the timer has left it.
+    std::unique_ptr<RunLoopTimer> previous;
+    if (!loop || !hostRunLoop || hostRunLoop->RunLoop() != loop.get()) {
+        previous = std::move(hostRunLoop);
+        if (loop)
+            hostRunLoop = std::make_unique<RunLoopTimer>(loop.get());
+    }
+    const Timer* timer = IdleTimer();
+    if (timer == nullptr || !timer->IsRunning())
+        CreateIdleTimer(hostRunLoop ? hostRunLoop.get() : editorRunLoop.get());
+    else
+        PlaceIdleTimer();
+}
+
+void IPluginVST3::PlaceIdleTimer() {
+    Timer* timer = IdleTimer();
+    if (timer == nullptr || !timer->IsRunning())
+        return;
+    timer->UseRunLoop(hostRunLoop ? hostRunLoop.get() : editorRunLoop.get());
+}
+
+void IPluginVST3::OfferEditorRunLoop(Linux::IRunLoop* loop) {
+    if (loop == nullptr) {
+        WithdrawEditorRunLoop();
         return;
     }
-    StopIdleTimer(); // leaves any earlier run loop before its adapter goes
-    runLoopTimer = std::make_unique<RunLoopTimer>(loop.get());
-    CreateIdleTimer(runLoopTimer.get());
+    if (editorRunLoop && editorRunLoop->RunLoop() == loop)
+        return;
+    const std::unique_ptr<RunLoopTimer> previous = std::move(editorRunLoop);
+    editorRunLoop = std::make_unique<RunLoopTimer>(loop);
+    PlaceIdleTimer();
+}
+
+void IPluginVST3::WithdrawEditorRunLoop() {
+    if (!editorRunLoop)
+        return;
+    const std::unique_ptr<RunLoopTimer> previous = std::move(editorRunLoop);
+    PlaceIdleTimer();
+}
+
+const RunLoopTimer* IPluginVST3::IdleRunLoop() const noexcept {
+    const Timer* timer = IdleTimer();
+    if (timer == nullptr || !timer->IsRunning())
+        return nullptr;
+    for (const RunLoopTimer* adapter : {hostRunLoop.get(), editorRunLoop.get()})
+        if (adapter != nullptr && timer->CurrentRunLoop() == adapter)
+            return adapter;
+    return nullptr;
 }
 
 // ---- Buses ----
@@ -195,6 +258,7 @@ void IPluginVST3::CreateDefaultBuses() {
 
 tresult PLUGIN_API IPluginVST3::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                    SpeakerArrangement* outputs, int32 numOuts) {
+    const auto lock = LockOutIdleTick();
     const HostKind host = IdentifiedHostKind();
     // These hosts ask for layouts they then do not use; the defaults serve.
     if (host == HostKind::Mixbus || host == HostKind::Ardour)
@@ -233,6 +297,7 @@ tresult PLUGIN_API IPluginVST3::setBusArrangements(SpeakerArrangement* inputs, i
 // ---- Activation and processing ----
 
 tresult PLUGIN_API IPluginVST3::setActive(TBool state) {
+    const auto lock = LockOutIdleTick();
     OnActivationChange(state != 0);
     SetProcessingRunning(state != 0);
     return kResultOk;
@@ -248,10 +313,12 @@ uint32 PLUGIN_API IPluginVST3::getLatencySamples() {
 }
 
 tresult PLUGIN_API IPluginVST3::setupProcessing(ProcessSetup& setup) {
+    const auto lock = LockOutIdleTick();
     return SetUpProcessing(setup, processSetup) ? kResultOk : kResultFalse;
 }
 
 tresult PLUGIN_API IPluginVST3::setProcessing(TBool state) {
+    const auto lock = LockOutIdleTick();
     if (state != 0) {
         SetProcessingRunning(true);
         return kResultOk;
@@ -294,6 +361,7 @@ tresult PLUGIN_API IPluginVST3::getState(IBStream* state) {
 tresult PLUGIN_API IPluginVST3::setState(IBStream* state) {
     if (state == nullptr)
         return kResultFalse;
+    const auto lock = LockOutIdleTick();
     ByteChunk chunk(kMaxStateBytes);
     uint8 piece[kStateReadPieceBytes];
     const bool keepReadingAfterError = IdentifiedHostKind() == HostKind::WaveLab;
@@ -363,9 +431,6 @@ IPtr<Linux::IRunLoop> IPluginVST3::HostRunLoop() const {
     return RunLoopTimer::FindRunLoop(getHostContext());
 }
 
-void IPluginVST3::OfferEditorRunLoop(Linux::IRunLoop*) {}
-
-void IPluginVST3::WithdrawEditorRunLoop() {}
 
 int32 PLUGIN_API IPluginVST3::getProgramListCount() {
     return PresetCount() > 0 ? 1 : 0;
@@ -402,6 +467,11 @@ tresult PLUGIN_API IPluginVST3::setChannelContextInfos(IAttributeList* list) {
     return ReadChannelContext(list);
 }
 
+tresult PLUGIN_API IPluginVST3::setComponentHandler(IComponentHandler* handler) {
+    const auto hold = HoldComponentHandler();
+    return SingleComponentEffect::setComponentHandler(handler);
+}
+
 tresult PLUGIN_API IPluginVST3::queryInterface(const TUID iid, void** obj) {
     if (obj == nullptr)
         return kInvalidArgument;
@@ -436,6 +506,7 @@ bool IPluginVST3::ResizeEditorWindow(int32_t width, int32_t height) {
 }
 
 IContextMenu* IPluginVST3::CreateHostContextMenu(int32_t paramIdx) {
+    const auto hold = HoldComponentHandler();
     IComponentHandler* handler = getComponentHandler();
     if (handler == nullptr || paramIdx < 0 || paramIdx >= ParamCount())
         return nullptr;
@@ -463,7 +534,7 @@ void IPluginVST3::NotifyHostOfAllParams() {
     finishGroupEdit();
 }
 
-void IPluginVST3::OnIdleTimer() {
+void IPluginVST3::AfterIdleTick() {
     ReportPendingLatency();
 }
 

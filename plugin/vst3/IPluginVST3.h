@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace plugin::vst3 {
@@ -24,14 +25,25 @@ namespace plugin::vst3 {
 //
 // Threads: every call comes from the host's UI thread (the one that created
 // the instance) except process (audio thread) and setProcessing (whichever
-// thread the host uses). The idle timer ticks on the host's run loop when
-// the host offers one (through the factory's host context or the context
-// given to initialize), otherwise on the timer's own thread.
+// thread the host uses).
+//
+// The idle timer ticks on a run loop of the host's when there is one, in
+// this order of preference: the host context's (the factory's, or the one
+// given to initialize), then the editor frame's while a view is attached
+// (OfferEditorRunLoop); otherwise on the timer's own thread. It moves as run
+// loops come and go. On its own thread a tick is kept out of the set-up,
+// state and reset calls by the API base's idle-tick lock, which they hold.
 //
 // Latency changes reach the host as restartComponent(kLatencyChanged) from
-// the thread that calls ChangeLatency, unless that is the audio thread: the
-// report then waits for the next idle tick, so a plug-in overriding
-// OnIdleTimer must call IPluginVST3::OnIdleTimer() too.
+// the thread that calls ChangeLatency, except on the audio thread and inside
+// an idle tick: the report is then made after the next (or that) tick, on
+// the timer's thread and without the lock.
+//
+// Lifetime of the idle timer: it starts at construction when the factory's
+// host context offers a run loop (ticks there cannot come before the
+// constructors are done), otherwise at initialize; terminate stops it and the
+// next initialize starts it again. The last release stops it before any
+// destructor runs, and the destructors stop it again.
 //
 // Persistent state: the plug-in base's state chunk followed by an int32
 // (little-endian) that is 1 while bypassed. The component's and the
@@ -57,7 +69,8 @@ public:
     // that a stream that never ends cannot exhaust memory.
     static constexpr int32_t kMaxStateBytes = 1 << 24;
 
-    // [ui] Starts the idle timer last.
+    // [ui] Starts the idle timer last when the factory's host context offers a
+    // run loop; otherwise initialize starts it.
     explicit IPluginVST3(const PlugConfig& config);
     // [ui] Stops the idle timer first.
     ~IPluginVST3() override;
@@ -107,9 +120,15 @@ public:
     tresult PLUGIN_API
     setChannelContextInfos(Steinberg::Vst::IAttributeList* list) override; // [ui]
 
+    // ---- IEditController ----
+    // [ui] Waits while the handler is held (HoldComponentHandler).
+    tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
+
     // ---- FUnknown / FObject ----
     tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override; // [any]
-    REFCOUNT_METHODS(SingleComponentEffect)
+    uint32 PLUGIN_API addRef() override { return SingleComponentEffect::addRef(); }    // [any]
+    // [any] The last release stops the idle timer before destroying.
+    uint32 PLUGIN_API release() override;
     OBJ_METHODS(IPluginVST3, SingleComponentEffect)
 
     // ---- Framework operations that reach the host ----
@@ -128,8 +147,32 @@ public:
     // [ui] Copies every value to the host-visible parameters, then tells the
     // host inside one group edit.
     void NotifyHostOfAllParams() override;
-    // [timer thread] Sends a latency report left by the audio thread.
-    void OnIdleTimer() override;
+    // [timer thread, without the lock] Sends the latency report that the
+    // audio thread or the tick left.
+    void AfterIdleTick() override;
+
+    // [any, never under the idle-tick lock] While held, the component handler
+    // is neither replaced nor released: setComponentHandler, terminate and
+    // destruction wait. For host calls made off the UI thread.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> HoldComponentHandler() {
+        return std::unique_lock<std::recursive_mutex>(componentHandlerMutex);
+    }
+
+    // ---- Run loops for the idle timer ----
+
+    // [ui] For the editor view, from IPlugView::attached: the IRunLoop its
+    // frame offers. The idle timer moves onto it unless a host-context run
+    // loop is in use, and so ticks on the UI thread while the editor is
+    // open. Held with a reference until withdrawn or replaced; null
+    // withdraws.
+    void OfferEditorRunLoop(Steinberg::Linux::IRunLoop* runLoop);
+    // [ui] For the editor view, from IPlugView::removed (and its destruction):
+    // the idle timer leaves the editor's run loop, for the host context's
+    // when there is one, else for its own thread. Idempotent.
+    void WithdrawEditorRunLoop();
+    // [ui] The adapter of the run loop the idle timer ticks on, or null (its
+    // own thread, or stopped).
+    const RunLoopTimer* IdleRunLoop() const noexcept;
 
     // ---- Track information from the host's channel context ----
     void TrackColour(int32_t& red, int32_t& green, int32_t& blue) override; // [ui]
@@ -142,9 +185,6 @@ public:
     // arrangement; 0 (empty) for counts without a standard layout.
     static Steinberg::Vst::SpeakerArrangement SpeakerArrangementFor(int32_t channels) noexcept;
 
-    // [ui] The run loop the idle timer uses, or null (private thread).
-    const RunLoopTimer* IdleRunLoop() const noexcept { return runLoopTimer.get(); }
-
     // ---- The editor view ----
 
     // [ui] The host's run loop from the factory's or initialize's context,
@@ -154,12 +194,6 @@ public:
     IPluginVST3View* CurrentView() const noexcept { return currentView; }
     // [ui] A view going away forgets itself.
     void ViewGone(const IPluginVST3View* view) noexcept;
-    // [ui] An attached view lends the binding its frame's run loop, until
-    // WithdrawEditorRunLoop: the idle timer could tick there when the host
-    // offered no run loop of its own (the idle timer stays where it is for
-    // now; the binding's timer hand-over is a separate piece of work).
-    virtual void OfferEditorRunLoop(Steinberg::Linux::IRunLoop* loop);
-    virtual void WithdrawEditorRunLoop();
 
 protected:
     // [ui] Builds the audio and event buses of the configuration with the
@@ -169,10 +203,18 @@ protected:
 private:
     void AddAudioBuses(plugin::BusDirection direction, int32_t configIndex);
     void IdentifyHost(Steinberg::FUnknown* context);
-    // Puts the idle timer on the host's run loop when one is offered.
-    void AttachIdleTimerToRunLoop(Steinberg::FUnknown* context);
+    // Takes the host context's run loop (the factory's first), or drops it
+    // when none is offered, and starts or moves the idle timer accordingly.
+    // Not under the idle-tick lock.
+    void UseHostRunLoop(Steinberg::FUnknown* context);
+    // Moves a running idle timer to the preferred run loop, or to its own
+    // thread. An adapter may be destroyed only after this moved the timer
+    // off it.
+    void PlaceIdleTimer();
 
-    std::unique_ptr<RunLoopTimer> runLoopTimer;
+    std::recursive_mutex componentHandlerMutex;
+    std::unique_ptr<RunLoopTimer> hostRunLoop;   // the host context's
+    std::unique_ptr<RunLoopTimer> editorRunLoop; // the editor frame's, while attached
     IPluginVST3View* currentView = nullptr;
 };
 

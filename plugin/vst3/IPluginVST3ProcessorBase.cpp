@@ -91,12 +91,26 @@ bool IPluginVST3ProcessorBase::SetUpProcessing(const ProcessSetup& setup,
 // ---- Latency ----
 
 void IPluginVST3ProcessorBase::ChangeLatency(int32_t samples) {
-    IPluginProcessor::ChangeLatency(samples);
     if (IsAudioThread()) {
+        IPluginProcessor::ChangeLatency(samples);
         latencyReportPending.store(true, std::memory_order_release);
         return;
     }
+    {
+        // The delay line's length and the latency are shared with the set-up
+        // calls, which hold the same lock.
+        const auto lock = plugin.LockOutIdleTick();
+        IPluginProcessor::ChangeLatency(samples);
+        if (plugin.InsideIdleTick()) {
+            // The host hears of it after the tick, once the lock is free.
+            latencyReportPending.store(true, std::memory_order_release);
+            return;
+        }
+    }
     latencyReportPending.store(false, std::memory_order_relaxed);
+    // The UI thread is the one that sets the handler, so it reads it as it
+    // stands; holding the handler here, perhaps under a set-up call's
+    // idle-tick lock, would invert the order in which a tick takes the two.
     if (IComponentHandler* handler = plugin.getComponentHandler())
         handler->restartComponent(kLatencyChanged);
 }
@@ -104,6 +118,10 @@ void IPluginVST3ProcessorBase::ChangeLatency(int32_t samples) {
 void IPluginVST3ProcessorBase::ReportPendingLatency() {
     if (!latencyReportPending.exchange(false, std::memory_order_acq_rel))
         return;
+    // Off the UI thread the handler must not be replaced or released during
+    // the call. Held rather than reference-counted: a host's reference count
+    // is not ours to touch from a thread of our own.
+    const auto hold = plugin.HoldComponentHandler();
     if (IComponentHandler* handler = plugin.getComponentHandler())
         handler->restartComponent(kLatencyChanged);
 }

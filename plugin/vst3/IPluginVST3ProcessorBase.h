@@ -48,12 +48,13 @@ public:
     void ProcessBridge(Steinberg::Vst::ProcessData& data, const Steinberg::Vst::ProcessSetup& setup,
                        Steinberg::Vst::BusList& audioInputs, Steinberg::Vst::BusList& audioOutputs);
 
-    // [ui] Stores the latency and asks the host to read it again
-    // (restartComponent with kLatencyChanged) when it gave a component
-    // handler. Called on the audio thread it only stores, and the report is
-    // made by ReportPendingLatency on the UI thread.
+    // [ui; audio and idle tick allowed] Stores the latency and asks the host
+    // to read it again (restartComponent with kLatencyChanged) when it gave a
+    // component handler. Called on the audio thread or inside an idle tick it
+    // only stores, and ReportPendingLatency makes the report after the tick.
     void ChangeLatency(int32_t samples) override;
-    // [ui] Sends a latency report that an audio-thread ChangeLatency left.
+    // [ui, timer thread; not under the idle-tick lock] Sends the latency report
+    // that ChangeLatency left, holding the component handler.
     void ReportPendingLatency();
     // [audio] Keeps the queue ordered by sample offset; false when full.
     bool QueueMidiOut(const MidiMessage& message) override;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -165,6 +166,46 @@ TEST_P(RealtimePaths, ProcessNeitherAllocatesNorLocks) {
         ASSERT_TRUE(OutputFinite(c, frames)) << "block " << block;
         // The idle timer's latency report runs on the UI side, unguarded.
         context->RunLoop().AdvanceMs(20);
+    }
+}
+
+// A host's audio thread is often created before the module is loaded, or
+// the host starts a new one for each playback: its very first process call
+// must be as clean as every later one (thread-local storage of a module
+// loaded at run time is allocated on a thread's first touch unless placed
+// in the static block). Bypassed with latency too, whose pass-through path
+// is reached without the renderer.
+TEST_F(RealtimePaths, FirstProcessCallOnAFreshThreadNeitherAllocatesNorLocks) {
+    LUMARO_SKIP_WITHOUT_ALLOCATION_COUNTER();
+    for (const bool bypassed : {false, true}) {
+        auto instance = Make();
+        ASSERT_TRUE(instance);
+        instance->Controller()->setParamNormalized(kOversampling, 1.0);
+        vst3host::ProcessConfig config;
+        config.maxBlockFrames = kMaxBlock;
+        ASSERT_EQ(instance->SetupProcessing(config), kResultOk);
+        ASSERT_EQ(instance->SetActive(true), kResultOk);
+        ASSERT_EQ(instance->SetProcessing(true), kResultOk);
+        const PathCase c{Path::Plain, kSample32, 2};
+        PrepareBuffers(c.channels);
+        vst3host::ParameterChanges changes;
+        if (bypassed)
+            changes.Add(kBypassId, 0, 1.0);
+
+        tresult result = kResultFalse;
+        std::size_t violations = 0;
+        std::string report;
+        std::thread audio([&] {
+            RealtimeGuard guard;
+            result = ProcessBlock(*instance, c, kMaxBlock, &changes);
+            violations = guard.Allocations() + guard.Locks();
+            if (violations != 0)
+                report = guard.Report();
+        });
+        audio.join();
+        EXPECT_EQ(result, kResultOk);
+        EXPECT_EQ(violations, 0u) << (bypassed ? "bypassed: " : "") << report;
+        EXPECT_TRUE(OutputFinite(c, kMaxBlock));
     }
 }
 

@@ -1,9 +1,11 @@
 // The renderer's core driven in-process: the settings parser against the
-// test modules' own text conversions, and the block loop's allocation-free
-// latency-compensated streaming.
+// test modules' own text conversions, the block loop's allocation-free
+// latency-compensated streaming, and the search for the bundle.
 #include "AllocationCounter.h"
 #include "AllocationCounterSupported.h"
+#include "RenderTestSupport.h"
 #include "testdelay/TestDelayIds.h"
+#include "tools/render/BundleSearch.h"
 #include "tools/render/EffectSession.h"
 #include "tools/render/ParameterSettings.h"
 #include "tools/render/StreamRenderer.h"
@@ -127,4 +129,36 @@ TEST(RenderStreaming, StopFlagEndsTheRenderBeforeTheFirstBlock) {
     const RenderResult result = renderer.Render(source, sink, &stop);
     EXPECT_EQ(result.outcome, RenderResult::Outcome::Interrupted);
     EXPECT_TRUE(sink.samples.empty());
+}
+
+// A host loads the first bundle it finds in the folders it scans; a bundle
+// folder without its library (left by a half-finished removal) is not one.
+// When none has it, the error names every folder looked in, in order.
+TEST(RenderBundleSearch, FirstLoadableBundleInFolderOrderWinsAndMissesNameEveryFolder) {
+    render_test::ScratchFolder scratch;
+    const std::string name = std::filesystem::path(TEST_GAIN_BUNDLE).filename().string();
+    const auto folder = [&](const char* leaf) { return scratch.Path(leaf).string(); };
+    std::filesystem::create_directories(scratch.Path("emptied") / name / "Contents");
+    for (const char* leaf : {"second", "third"}) {
+        std::filesystem::create_directories(scratch.Path(leaf));
+        std::filesystem::copy(TEST_GAIN_BUNDLE, scratch.Path(leaf) / name,
+                              std::filesystem::copy_options::recursive);
+    }
+    const std::vector<std::string> folders{folder("missing"), folder("emptied"), folder("second"),
+                                           folder("third")};
+    std::string error;
+    const std::string found = FindBundle(folders, name, error);
+    EXPECT_EQ(found, (scratch.Path("second") / name).string());
+    EXPECT_TRUE(OpenOrFail(found.c_str()));
+
+    EXPECT_EQ(FindBundle({folders[0], folders[1]}, name, error), "");
+    EXPECT_EQ(error, "no \"" + name + "\" in " + folders[0] + " or " + folders[1] +
+                         " (--plugin names a bundle elsewhere)");
+
+    // The build tree leads while it exists; the folders every host scans follow.
+    const auto defaults = DefaultBundleFolders(folder("second"), "/home/someone");
+    EXPECT_EQ(defaults, (std::vector<std::string>{folder("second"), "/home/someone/.vst3",
+                                                  "/usr/local/lib/vst3", "/usr/lib/vst3"}));
+    EXPECT_EQ(DefaultBundleFolders(folder("missing"), nullptr),
+              (std::vector<std::string>{"/usr/local/lib/vst3", "/usr/lib/vst3"}));
 }

@@ -20,6 +20,13 @@ bool ParseInt(const std::string& text, int32_t low, int32_t high, int32_t& value
     return true;
 }
 
+std::string FolderList(const std::vector<std::string>& folders) {
+    std::string list;
+    for (const std::string& folder : folders)
+        list += "\n                            " + folder;
+    return list;
+}
+
 } // namespace
 
 bool ParseCommandLine(int argc, const char* const* argv, Options& options, std::string& error) {
@@ -171,9 +178,10 @@ std::string UsageText(const Options& defaults) {
            "                          (default " +
            defaults.outputFolder +
            ")\n"
-           "  --plugin PATH           the .vst3 bundle to load\n"
-           "                          (default " +
-           defaults.pluginPath +
+           "  --plugin PATH           the .vst3 bundle to load (default: the first\n"
+           "                          " +
+           (defaults.pluginPath.empty() ? defaults.pluginBundleName : defaults.pluginPath) +
+           (defaults.pluginPath.empty() ? " in" + FolderList(defaults.pluginFolders) : "") +
            ")\n"
            "  -h, --help              this text\n"
            "\n"

@@ -21,7 +21,9 @@ struct Options {
     std::string input;        // empty: the built-in default render
     std::string output;       // empty: derived from the input
     std::string outputFolder; // default render only
-    std::string pluginPath;
+    std::string pluginPath;   // empty: the first pluginBundleName in pluginFolders
+    std::string pluginBundleName;
+    std::vector<std::string> pluginFolders;
     std::string stateFile;     // --state
     std::string saveStateFile; // --save-state
     std::vector<std::string> settings;

@@ -4,11 +4,11 @@
 // every editor of the process, each with its own lock and count of users.
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 namespace ui {
 
@@ -81,7 +81,7 @@ public:
 
 private:
     std::recursive_mutex mutex;
-    std::vector<Entry> entries;
+    std::deque<Entry> entries; // appending keeps earlier entries in place
     int32_t users = 0;
 };
 

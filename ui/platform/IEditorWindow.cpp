@@ -148,6 +148,8 @@ void* IEditorWindow::OpenWindow(void* parentHandle) {
         enableTooltips = false;
     }
     delegate.OnEditorOpened();
+    if (session && session->pacer.PacedByFrames(NowMs()) && CollectDirty())
+        RequestFrame(); // the first frame need not wait for the first tick
     Flush();
     return GetNativeWindow();
 }

@@ -15,9 +15,13 @@
 #include "pluginterfaces/vst/vstspeaker.h"
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 
+#include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <new>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -530,6 +534,93 @@ TEST_F(BindingHost, WithoutARunLoopTheTimerKeepsItsOwnThread) {
     Destroy();
     Create({"No Loop Host", false});
     EXPECT_EQ(plugin->IdleRunLoop(), nullptr);
+    ASSERT_NE(plugin->IdleTimer(), nullptr);
+    EXPECT_TRUE(plugin->IdleTimer()->IsRunning());
+    EXPECT_FALSE(plugin->IdleTimer()->IsOnRunLoop());
+}
+
+IPtr<Linux::IRunLoop> RunLoopOf(vst3host::HostContext& frame) {
+    return plugin::vst3::RunLoopTimer::FindRunLoop(Unknown(&frame));
+}
+
+// The latest restartComponent, waited for up to a second (the timer's own
+// thread reports within a period).
+std::optional<vst3host::HandlerCall> AwaitRestart(vst3host::RecordingComponentHandler& handler) {
+    using Kind = vst3host::HandlerCall::Kind;
+    for (int waited = 0; waited < 1000; waited += 5) {
+        if (handler.Count(Kind::RestartComponent) > 0) {
+            const auto calls = handler.Calls();
+            return *std::find_if(calls.rbegin(), calls.rend(), [](const auto& call) {
+                return call.kind == Kind::RestartComponent;
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
+}
+
+// Most hosts offer a run loop only to an open editor's frame: while one is
+// attached the timer ticks there, so latency reports come from the UI
+// thread; once it is removed they come from the timer's own thread again.
+TEST_F(BindingHost, AnAttachedEditorsRunLoopCarriesTheTimerUntilRemoved) {
+    Destroy();
+    Create({"No Loop Host", false});
+    auto frame = owned(new vst3host::HostContext);
+    vst3host::FakeRunLoop& frameLoop = frame->RunLoop();
+    Start();
+
+    plugin->OfferEditorRunLoop(RunLoopOf(*frame));
+    plugin->OfferEditorRunLoop(RunLoopOf(*frame)); // attached again: nothing changes
+    ASSERT_EQ(frameLoop.TimerCount(), 1u);
+    EXPECT_EQ(frameLoop.TimerIntervalMs(0), 20u);
+    ASSERT_NE(plugin->IdleRunLoop(), nullptr);
+    EXPECT_EQ(plugin->IdleRunLoop()->RunLoop(), RunLoopOf(*frame).get());
+
+    std::vector<float> left(16, 0.0f), right(16, 0.0f);
+    float* io[] = {left.data(), right.data()};
+    plugin->RequestLatencyFromAudioThread(64);
+    Process(io, io, 2, 16);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(handler->Count(vst3host::HandlerCall::Kind::RestartComponent), 0u)
+        << "the timer's own thread ticked while the editor's run loop had it";
+    frameLoop.AdvanceMs(20);
+    auto restart = AwaitRestart(*handler);
+    ASSERT_TRUE(restart);
+    EXPECT_EQ(restart->thread, std::this_thread::get_id());
+    EXPECT_EQ(processor->getLatencySamples(), 64u);
+
+    plugin->WithdrawEditorRunLoop();
+    plugin->WithdrawEditorRunLoop();
+    EXPECT_EQ(frameLoop.TimerCount(), 0u);
+    EXPECT_EQ(plugin->IdleRunLoop(), nullptr);
+    handler->Clear();
+    plugin->RequestLatencyFromAudioThread(32);
+    Process(io, io, 2, 16);
+    restart = AwaitRestart(*handler);
+    ASSERT_TRUE(restart) << "no tick after the editor's run loop went";
+    EXPECT_NE(restart->thread, std::this_thread::get_id());
+    EXPECT_EQ(processor->getLatencySamples(), 32u);
+}
+
+// The host context's run loop, lasting from initialize to terminate, is
+// preferred to an editor's; an editor still attached takes over when a
+// later initialize offers none.
+TEST_F(BindingHost, TheHostContextsRunLoopIsPreferredToTheEditors) {
+    vst3host::FakeRunLoop& hostLoop = context->RunLoop();
+    auto frame = owned(new vst3host::HostContext);
+    plugin->OfferEditorRunLoop(RunLoopOf(*frame));
+    EXPECT_EQ(hostLoop.TimerCount(), 1u);
+    EXPECT_EQ(frame->RunLoop().TimerCount(), 0u);
+
+    component->terminate();
+    EXPECT_EQ(hostLoop.TimerCount(), 0u);
+    EXPECT_EQ(frame->RunLoop().TimerCount(), 0u);
+    auto bare = owned(new vst3host::HostContext({"Bare", false}));
+    ASSERT_EQ(component->initialize(Unknown(bare)), kResultOk);
+    EXPECT_EQ(frame->RunLoop().TimerCount(), 1u);
+
+    plugin->WithdrawEditorRunLoop();
+    EXPECT_EQ(frame->RunLoop().TimerCount(), 0u);
     ASSERT_NE(plugin->IdleTimer(), nullptr);
     EXPECT_TRUE(plugin->IdleTimer()->IsRunning());
     EXPECT_FALSE(plugin->IdleTimer()->IsOnRunLoop());

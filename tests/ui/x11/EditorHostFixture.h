@@ -36,13 +36,14 @@ template <typename Interface> IPtr<Interface> QueryAs(FUnknown* object) {
 
 struct HostedEditor {
     HostedEditor(vst3host::PollRunLoop::Options loopOptions, editor_test::Options pluginOptions,
-                 vst3host::PlugFrame::ResizePolicy policy) {
+                 vst3host::PlugFrame::ResizePolicy policy,
+                 editor_test::EditorTestPlugin* made = nullptr) {
         context =
             owned(new vst3host::HostContext(vst3host::HostContext::Options{"Test Host", false}));
         loop = owned(new vst3host::PollRunLoop(loopOptions));
         frame = owned(new vst3host::PlugFrame(loop, policy));
         handler = owned(new vst3host::RecordingComponentHandler);
-        plugin = new editor_test::EditorTestPlugin(pluginOptions);
+        plugin = made != nullptr ? made : new editor_test::EditorTestPlugin(pluginOptions);
         controller = QueryAs<Vst::IEditController>(static_cast<Vst::IComponent*>(plugin));
         plugin->release();
         controller->initialize(context->Unknown());

@@ -134,6 +134,10 @@ TEST_F(EditorInEditorHost, ShowsTheSamePixelsAsTheEditorInThisProcess) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         setenv("DISPLAY", Display().c_str(), 1);
+        if (EDITORHOST_PRELOAD[0] != '\0') {
+            setenv("LD_PRELOAD", EDITORHOST_PRELOAD, 1);
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1); // the host's own leaks are not ours
+        }
         execl(tool, tool, EDITOR_TEST_BUNDLE, static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -40,6 +40,10 @@ TEST_F(EditorWindow, OpensInTheHostsWindowPaintsAndClosesCleanly) {
     EXPECT_EQ(h, 215);
 
     ASSERT_TRUE(editor->RunUntilDrawn());
+    // The host context offers no run loop: the idle timer uses the frame's.
+    ASSERT_NE(editor->plugin->IdleRunLoop(), nullptr);
+    EXPECT_EQ(editor->plugin->IdleRunLoop()->RunLoop(),
+              static_cast<Linux::IRunLoop*>(editor->loop.get()));
     EXPECT_TRUE(editor->Window()->PresentsFromSharedMemory());
     EXPECT_TRUE(editor->Window()->PacedByFrames());
     EXPECT_GT(editor->Window()->TickGate().FrameCounter(), 0u); // drawn on a frame notification
@@ -49,7 +53,8 @@ TEST_F(EditorWindow, OpensInTheHostsWindowPaintsAndClosesCleanly) {
     EXPECT_EQ(editor->view->removed(), kResultOk);
     host->Sync();
     EXPECT_TRUE(EditorWindowsIn(host->Window()).empty());
-    EXPECT_EQ(editor->loop->TimerCount(), 0u);
+    EXPECT_EQ(editor->loop->TimerCount(), 0u); // the idle timer left with the editor
+    EXPECT_EQ(editor->plugin->IdleRunLoop(), nullptr);
     EXPECT_EQ(editor->loop->EventHandlerCount(), 0u);
     EXPECT_EQ(editor->loop->CallsFromInsideHandlers(), 0u);
     EXPECT_EQ(ui::x11::X11Pointer::OutstandingHides(), hidesBefore);
@@ -247,6 +252,58 @@ TEST_F(EditorWindow, PlugInResizesReachTheHostAndTheWindowWhateverTheHostDoes) {
         EXPECT_EQ(w, 996);
         EXPECT_EQ(h, 322);
     }
+}
+
+// A plug-in whose host resize requests all fail.
+class RefusedResizePlugin : public editor_test::EditorTestPlugin {
+public:
+    bool ResizeEditorWindow(int32_t width, int32_t height) override {
+        EditorTestPlugin::ResizeEditorWindow(width, height);
+        return false;
+    }
+};
+
+TEST_F(EditorWindow, AResizeTheHostDidNotMakeGrowsTheTwoEnclosingWindowsToo) {
+    // Host windows nested two deep inside the top-level one.
+    xcb_connection_t* c = host->Connection();
+    xcb_window_t outer = xcb_generate_id(c);
+    xcb_window_t inner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, outer, host->Window(), 5, 5, 700, 250, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, inner, outer, 3, 3, 680, 230, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(c, inner);
+    xcb_map_window(c, outer);
+    host->Sync();
+    const auto size = [&](xcb_window_t window) {
+        int16_t x = 0, y = 0;
+        uint16_t w = 0, h = 0;
+        host->Geometry(window, x, y, w, h);
+        return std::pair<int, int>(w, h);
+    };
+
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "host refused" : "host resized");
+        auto editor = std::make_unique<HostedEditor>(PollRunLoop::Options{}, editor_test::Options{},
+                                                     PlugFrame::ResizePolicy::AcceptAndResizeView,
+                                                     refused ? new RefusedResizePlugin : nullptr);
+        ASSERT_EQ(editor->Attach(reinterpret_cast<void*>(static_cast<uintptr_t>(inner))),
+                  kResultOk);
+        const auto innerBefore = size(inner);
+        const auto outerBefore = size(outer);
+        editor->plugin->Graphics()->Resize(664, 215, 1.5f, true); // 996 x 322: 332 x 107 more
+        host->Sync();
+        editor->loop->RunFor(10);
+        EXPECT_EQ(size(editor->WindowId()), (std::pair<int, int>(996, 322)));
+        const int grow = refused ? 1 : 0;
+        EXPECT_EQ(size(inner), (std::pair<int, int>(innerBefore.first + grow * 332,
+                                                    innerBefore.second + grow * 107)));
+        EXPECT_EQ(size(outer), (std::pair<int, int>(outerBefore.first + grow * 332,
+                                                    outerBefore.second + grow * 107)));
+        EXPECT_EQ(size(host->Window()), (std::pair<int, int>(kHostWidth, kHostHeight)));
+    }
+    xcb_destroy_window(c, outer);
+    host->Sync();
 }
 
 TEST_F(EditorWindow, EveryHostsRunLoopHabitServesTheEditor) {
