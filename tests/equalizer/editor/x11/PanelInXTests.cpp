@@ -130,18 +130,31 @@ protected:
     }
 
     // A press at (x, y) of the editor's window, a move `up` pixels up (the
-    // editor puts the pointer back) and the release.
+    // editor puts the pointer back) and the release. Returns once the
+    // editor's last warp of the pointer has landed, so that the next move
+    // is not undone by it.
     void DragUp(HostedPanel& hosted, int16_t x, int16_t y, int16_t up) {
+        const auto pointerAt = [&] {
+            int16_t px = 0, py = 0;
+            return host->PointerPosition(px, py, hosted.window) && px == x && py == y;
+        };
         host->MovePointer(x, y, hosted.window);
-        hosted.loop->RunFor(30);
+        ASSERT_TRUE(hosted.loop->RunUntil(pointerAt, kWaitMs));
         host->PressButton(1);
-        hosted.loop->RunUntil([&] { return hosted.Handler().Count(Kind::BeginEdit) == 1; }, 1000);
+        // Generous waits: a sanitizer build on a busy machine is slow.
+        ASSERT_TRUE(hosted.loop->RunUntil(
+            [&] { return hosted.Handler().Count(Kind::BeginEdit) == 1; }, kWaitMs));
         host->MovePointer(x, static_cast<int16_t>(y - up), hosted.window);
-        hosted.loop->RunUntil([&] { return hosted.Handler().Count(Kind::PerformEdit) > 0; }, 1000);
+        ASSERT_TRUE(hosted.loop->RunUntil(
+            [&] { return hosted.Handler().Count(Kind::PerformEdit) > 0; }, kWaitMs));
         host->ReleaseButton(1);
-        hosted.loop->RunUntil([&] { return hosted.Handler().Count(Kind::EndEdit) == 1; }, 1000);
+        ASSERT_TRUE(hosted.loop->RunUntil(
+            [&] { return hosted.Handler().Count(Kind::EndEdit) == 1; }, kWaitMs));
+        ASSERT_TRUE(hosted.loop->RunUntil(pointerAt, kWaitMs));
+        hosted.loop->RunFor(30);
     }
 
+    static constexpr uint32_t kWaitMs = 5000;
     static vst3host::Module* module;
     ConfigHome config;
 };
@@ -169,8 +182,8 @@ TEST_F(PanelInX, EveryKnobDraggedWithThePointerSendsItsOwnParameter) {
     for (const auto& [knob, pixels, expected] : cases) {
         const auto id = static_cast<Vst::ParamID>(knob.paramIdx);
         hosted->Handler().Clear();
-        DragUp(*hosted, static_cast<int16_t>(knob.rect.CentreX()),
-               static_cast<int16_t>(knob.rect.CentreY()), pixels);
+        ASSERT_NO_FATAL_FAILURE(DragUp(*hosted, static_cast<int16_t>(knob.rect.CentreX()),
+                                       static_cast<int16_t>(knob.rect.CentreY()), pixels));
         const auto calls = hosted->Handler().Calls();
         ASSERT_GE(calls.size(), 3u) << id;
         EXPECT_EQ(calls.front().kind, Kind::BeginEdit);
@@ -195,7 +208,8 @@ TEST_F(PanelInX, TheOversamplingButtonBringsTheNewLatencyAtTheNextIdleTick) {
     hosted->loop->RunFor(30);
     host->PressButton(1);
     host->ReleaseButton(1);
-    hosted->loop->RunUntil([&] { return hosted->Handler().Count(Kind::EndEdit) == 1; }, 1000);
+    ASSERT_TRUE(hosted->loop->RunUntil([&] { return hosted->Handler().Count(Kind::EndEdit) == 1; },
+                                       kWaitMs));
     ASSERT_EQ(hosted->Handler().Count(Kind::PerformEdit), 1u);
     EXPECT_EQ(hosted->Handler().Calls()[1].normalized, 1.0);
 
@@ -227,9 +241,10 @@ TEST_F(PanelInX, TheCornerZoomsStepByStepSnapsAtTheReleaseAndTheNextInstanceOpen
         host->PressButton(1);
         hosted->loop->RunFor(30);
         for (const double zoom : {1.1, 1.2, 1.3, 1.37}) {
+            const size_t asked = requests.size();
             host->MovePointer(static_cast<int16_t>(std::lround(x * zoom)),
                               static_cast<int16_t>(std::lround(y * zoom)), hosted->window);
-            hosted->loop->RunFor(40);
+            ASSERT_TRUE(hosted->loop->RunUntil([&] { return requests.size() > asked; }, kWaitMs));
         }
         // Each step asked the host for a larger view of the panel's shape.
         ASSERT_GE(requests.size(), before + 4);
@@ -240,7 +255,7 @@ TEST_F(PanelInX, TheCornerZoomsStepByStepSnapsAtTheReleaseAndTheNextInstanceOpen
         }
         EXPECT_NEAR(requests.back().getWidth(), 664 * 1.37, 2.0);
         host->ReleaseButton(1);
-        hosted->loop->RunFor(60);
+        hosted->loop->RunUntil([&] { return requests.back().getWidth() == 830; }, kWaitMs);
         EXPECT_EQ(requests.back().getWidth(), 830); // settled on 125 %
         EXPECT_EQ(requests.back().getHeight(), 268);
     }
