@@ -1,0 +1,34 @@
+#include "equalizer/KernelSet.h"
+
+#include <cstdlib>
+
+namespace equalizer::kernels {
+
+namespace {
+constexpr int kLanes = 2;
+#include "equalizer/FirKernelsImpl.h"
+} // namespace
+
+const KernelSet& Baseline() noexcept {
+    static constexpr KernelSet set{"sse2", &Interpolate, &Decimate};
+    return set;
+}
+
+// Defined in FirKernelsAvx2.cpp, which is built for AVX2.
+const KernelSet& Avx2Set() noexcept;
+
+const KernelSet* Avx2() noexcept {
+    return __builtin_cpu_supports("avx2") ? &Avx2Set() : nullptr;
+}
+
+const KernelSet& Preferred() noexcept {
+    static const KernelSet* const chosen = [] {
+        const char* forced = std::getenv("LUMARO_BASELINE_KERNELS");
+        const bool baseline = forced != nullptr && !(forced[0] == '0' && forced[1] == '\0');
+        const KernelSet* avx2 = Avx2();
+        return baseline || avx2 == nullptr ? &Baseline() : avx2;
+    }();
+    return *chosen;
+}
+
+} // namespace equalizer::kernels
