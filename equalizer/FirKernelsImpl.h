@@ -10,11 +10,9 @@ inline Vector Load(const double* p) {
     return *reinterpret_cast<const UnalignedVector*>(p);
 }
 
+// x − 0 is x for every x, −0 and NaN included, and folds into a broadcast.
 inline Vector Splat(double x) {
-    Vector v;
-    for (int l = 0; l < kLanes; ++l)
-        v[l] = x;
-    return v;
+    return x - Vector{};
 }
 
 inline Vector SplatPair(double even, double odd) {
@@ -26,29 +24,38 @@ inline Vector SplatPair(double even, double odd) {
     return v;
 }
 
-// Independent sums in flight: enough to cover the adder's latency.
-constexpr int kInterpolateGroups = 4;
-constexpr int kDecimateGroups = 8;
-
+// The sums of a group are separate variables, not an array, so that they stay
+// in registers: four groups of outputs for the interpolator (two sums each),
+// eight for the decimator, enough to cover the adder's latency.
 void Interpolate(const double* c0, const double* c1, int taps, const double* x, double* y, int n) {
-    constexpr int step = kInterpolateGroups * kLanes;
+    constexpr int step = 4 * kLanes;
     int i = 0;
     for (; i + step <= n; i += step) {
-        Vector a[kInterpolateGroups] = {};
-        Vector b[kInterpolateGroups] = {};
+        Vector a0 = {}, a1 = {}, a2 = {}, a3 = {};
+        Vector b0 = {}, b1 = {}, b2 = {}, b3 = {};
+        const double* window = x + i;
         for (int j = 0; j < taps; ++j) {
             const Vector k0 = Splat(c0[j]);
             const Vector k1 = Splat(c1[j]);
-            for (int g = 0; g < kInterpolateGroups; ++g) {
-                const Vector v = Load(x + i + g * kLanes + j);
-                a[g] += k0 * v;
-                b[g] += k1 * v;
-            }
+            const Vector v0 = Load(window + j);
+            const Vector v1 = Load(window + j + kLanes);
+            const Vector v2 = Load(window + j + 2 * kLanes);
+            const Vector v3 = Load(window + j + 3 * kLanes);
+            a0 += k0 * v0;
+            b0 += k1 * v0;
+            a1 += k0 * v1;
+            b1 += k1 * v1;
+            a2 += k0 * v2;
+            b2 += k1 * v2;
+            a3 += k0 * v3;
+            b3 += k1 * v3;
         }
-        for (int g = 0; g < kInterpolateGroups; ++g) {
+        const Vector as[4] = {a0, a1, a2, a3};
+        const Vector bs[4] = {b0, b1, b2, b3};
+        for (int g = 0; g < 4; ++g) {
             for (int l = 0; l < kLanes; ++l) {
-                y[2 * (i + g * kLanes + l)] = a[g][l];
-                y[2 * (i + g * kLanes + l) + 1] = b[g][l];
+                y[2 * (i + g * kLanes + l)] = as[g][l];
+                y[2 * (i + g * kLanes + l) + 1] = bs[g][l];
             }
         }
     }
@@ -66,18 +73,27 @@ void Interpolate(const double* c0, const double* c1, int taps, const double* x, 
 
 void Decimate(const double* d, int taps, const double* u, double* y, int n) {
     constexpr int perVector = kLanes / 2;
-    constexpr int step = kDecimateGroups * perVector;
+    constexpr int step = 8 * perVector;
     int i = 0;
     for (; i + step <= n; i += step) {
-        Vector sum[kDecimateGroups] = {};
+        Vector s0 = {}, s1 = {}, s2 = {}, s3 = {}, s4 = {}, s5 = {}, s6 = {}, s7 = {};
+        const double* window = u + 2 * i;
         for (int j = 0; j < taps; ++j) {
             const Vector k = SplatPair(d[2 * j], d[2 * j + 1]);
-            for (int g = 0; g < kDecimateGroups; ++g)
-                sum[g] += k * Load(u + 2 * (i + g * perVector + j));
+            const double* w = window + 2 * j;
+            s0 += k * Load(w);
+            s1 += k * Load(w + kLanes);
+            s2 += k * Load(w + 2 * kLanes);
+            s3 += k * Load(w + 3 * kLanes);
+            s4 += k * Load(w + 4 * kLanes);
+            s5 += k * Load(w + 5 * kLanes);
+            s6 += k * Load(w + 6 * kLanes);
+            s7 += k * Load(w + 7 * kLanes);
         }
-        for (int g = 0; g < kDecimateGroups; ++g)
+        const Vector sums[8] = {s0, s1, s2, s3, s4, s5, s6, s7};
+        for (int g = 0; g < 8; ++g)
             for (int p = 0; p < perVector; ++p)
-                y[i + g * perVector + p] = sum[g][2 * p] + sum[g][2 * p + 1];
+                y[i + g * perVector + p] = sums[g][2 * p] + sums[g][2 * p + 1];
     }
     for (; i < n; ++i) {
         double even = 0.0;
