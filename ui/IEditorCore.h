@@ -135,6 +135,19 @@ public:
     void ReleaseMouseCapture();
     // [ui] The control holding the pointer for this touch, or null.
     IControl* CapturedControl(int64_t touchId = 0) const;
+    // [ui] True while any touch holds this control (it is being dragged).
+    bool IsControlCaptured(const IControl* control) const;
+    // [ui] Hides or shows the pointer through the window and remembers it
+    // (CursorHidden); with lock the pointer stays where it was pressed.
+    void SetPointerHidden(bool hide, bool lock);
+    // [ui] Asked for keys no control under the pointer took: (key, isUp) ->
+    // handled.
+    using KeyHandlerFunction = std::function<bool(const IKeyEvent&, bool)>;
+    void SetKeyHandler(KeyHandlerFunction handler) { keyHandler = std::move(handler); }
+    // [ui] Runs at the start of every dirty check.
+    void SetDisplayTickFunction(std::function<void()> function) {
+        displayTickFunction = std::move(function);
+    }
 
     // ---- Size and scale ----
 
@@ -173,8 +186,22 @@ public:
     // type is not supported or the name is found nowhere.
     IBitmapRef LoadBitmap(const std::string& name, int32_t frames = 1,
                           bool framesAreHorizontal = false, int32_t targetScale = 0);
-    // [ui] The same bitmap for the current backing scale.
+    // [ui] The same bitmap for the current backing scale (the bitmap itself
+    // when it cannot be reloaded).
     IBitmapRef BitmapForScale(const IBitmapRef& bitmap);
+
+    // Where a resolution variant of a resource was found.
+    struct ScaledResource {
+        LocatedResource resource; // location NotFound: no variant exists
+        int32_t sourceScale = 0;
+    };
+    // [ui] The first variant of name the resource lookup finds, in the scale
+    // search order of target.
+    ScaledResource FindScaledResource(const std::string& name, const std::string& extension,
+                                      int32_t target) const;
+    // [any] The cached image of name at the first scale of target's search
+    // order that is cached, or null.
+    static std::shared_ptr<APIBitmap> FindCachedBitmap(const std::string& name, int32_t target);
     // [ui] True when the font was produced, accepted by the backend and cached.
     bool LoadFont(const char* fontId, const char* fileOrResourceName);
     bool LoadFont(const char* fontId, const void* bytes, int32_t byteCount);
@@ -209,8 +236,9 @@ public:
     float MeasureText(const ITextStyle& style, const char* utf8, IRectangle& bounds);
 
     // Layers (the core uses them to resample bitmaps).
-    // [ui]
-    void BeginLayer(IControl* control, const IRectangle& rect, bool cacheable = false);
+    // [ui] False (and no layer) when the backend cannot make the bitmap.
+    bool BeginLayer(IControl* control, const IRectangle& rect, bool cacheable = false);
+    // [ui] The top layer, with what was drawn into it; null without one.
     std::unique_ptr<IDrawLayer> FinishLayer();
 
     // ---- Editor interaction used by the controls ----
@@ -336,6 +364,12 @@ protected:
     // [ui] Called by a window's OpenWindow after creating the native window:
     // the delegate's layout, then every control dirty.
     void LayoutControls();
+    // [ui] Draws every control touching the region into it, clipped.
+    void DrawControl(IControl& control, const IRectangle& region, float pixelScale);
+    // [ui] The source drawn into a layer at the target scale and cached under
+    // (name, target); null when no layer could be made.
+    std::shared_ptr<APIBitmap> ResampleBitmap(const std::shared_ptr<APIBitmap>& source,
+                                              const std::string& name, int32_t target);
 
     // The core's share of the fields; the backend and window read them.
     std::vector<std::unique_ptr<IControl>> controls;
@@ -374,6 +408,32 @@ protected:
     ITransform pathTransform;
     bool enableTooltips = false;
     bool enableMultiTouch = false;
+    KeyHandlerFunction keyHandler;
+    std::function<void()> displayTickFunction;
+
+private:
+    // A press that sent BeginParamEdit: the parameters to end, whatever
+    // happens to the binding meanwhile.
+    struct OpenGesture {
+        IControl* control = nullptr;
+        std::vector<int32_t> params;
+    };
+
+    void BeginGesture(int64_t touchId, IControl& control);
+    void EndGesture(int64_t touchId);
+    // Ends every open gesture and drops every capture: the pointer was taken
+    // away (a host resize, a modal prompt, the host menu, a close).
+    void CancelCaptures(bool releaseControls);
+    // Wheel turns, double-click resets and prompt answers are one-shot edits,
+    // each wrapped in its own begin/end pair for the host.
+    void RunAsOneShotEdit(IControl& control, const std::function<void()>& change);
+    void ShowPointerIfHidden();
+    void RequestViewSize();
+    IBitmapRef LoadBitmapLocked(const std::string& name, int32_t frames, bool framesAreHorizontal,
+                                int32_t target);
+
+    std::map<int64_t, OpenGesture> openGestures;
+    std::vector<IRectangle> alignedRects; // Draw's working list, kept for its storage
 };
 
 } // namespace ui

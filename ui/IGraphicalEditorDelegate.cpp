@@ -160,4 +160,8 @@ void IGraphicalEditorDelegate::LayoutEditor(IEditorCore* editor) {
         layoutFunc(editor);
 }
 
+Steinberg::Vst::IContextMenu* IGraphicalEditorDelegate::CreateHostContextMenu(int32_t) {
+    return nullptr;
+}
+
 } // namespace ui

@@ -6,6 +6,10 @@
 #include <functional>
 #include <memory>
 
+namespace Steinberg::Vst {
+class IContextMenu;
+}
+
 namespace ui {
 
 // The editor delegate with a real editor: creates the editor object through a
@@ -58,6 +62,10 @@ public:
     virtual std::unique_ptr<IEditorCore> CreateGraphics();
     // [ui] Runs the layout function on the editor object.
     virtual void LayoutEditor(IEditorCore* editor);
+    // [ui] The host's context menu for the parameter, or null when the host
+    // offers none (the default); the caller releases it. The VST 3 binding
+    // asks the component handler's IComponentHandler3::createContextMenu.
+    virtual Steinberg::Vst::IContextMenu* CreateHostContextMenu(int32_t paramIdx);
 
     // [ui] The open editor object, or null.
     IEditorCore* Graphics() const noexcept { return graphics.get(); }

@@ -1,4 +1,7 @@
+#include "ui/IControl.h"
 #include "ui/IGraphicalEditorDelegate.h"
+
+#include "tests/ui/RecordingEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +20,43 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// An editor object that logs every call it receives into a shared log.
-class FakeEditor : public IEditorCore {
+// A control that logs the values and messages the plug-in sends it.
+class LoggingControl : public ui::IControl {
 public:
-    FakeEditor(Log* log, int id, int32_t width, int32_t height, float drawScale)
-        : log(log), id(id), width(width), height(height), drawScale(drawScale) {}
+    LoggingControl(Log* log, std::string prefix, int32_t paramIdx)
+        : IControl(ui::IRectangle{}, paramIdx), log(log), prefix(std::move(prefix)) {}
+    void Draw(ui::IEditorCore&) override {}
+    void SetValueFromPlugin(double value, int32_t) override {
+        char text[32];
+        std::snprintf(text, sizeof text, " %g", value);
+        log->push_back(prefix + " value " + label + text);
+    }
+    void OnPluginMessage(int32_t messageTag, int32_t dataSize, const void*) override {
+        log->push_back(prefix + " message " + label + " " + std::to_string(messageTag) + " " +
+                       std::to_string(dataSize));
+    }
+    std::string label;
+
+private:
+    Log* log;
+    std::string prefix;
+};
+
+// An editor object that logs every call it receives into a shared log: its
+// own size, window and key calls, and, through two controls (one bound to
+// parameter 1, one tagged 3), the values and messages routed to controls.
+class FakeEditor : public uitest::RecordingEditor {
+public:
+    FakeEditor(IGraphicalEditorDelegate& delegate, Log* log, int id, int32_t width, int32_t height,
+               float drawScale)
+        : RecordingEditor(delegate, width, height, drawScale), log(log), id(id) {
+        auto bound = std::make_unique<LoggingControl>(log, Prefix() + "param", 1);
+        bound->label = "1";
+        AttachControl(std::move(bound));
+        auto tagged = std::make_unique<LoggingControl>(log, Prefix() + "tag", -1);
+        tagged->label = "3";
+        AttachControl(std::move(tagged), 3);
+    }
     ~FakeEditor() override { Add("destroyed"); }
 
     void Resize(int32_t w, int32_t h, float scale, bool needsPlatformResize) override {
@@ -31,10 +66,6 @@ public:
         height = h;
         drawScale = scale;
     }
-    int32_t Width() const override { return width; }
-    int32_t Height() const override { return height; }
-    float DrawScale() const override { return drawScale; }
-    float ScreenScale() const override { return screenScale; }
     void SetScreenScale(float scale) override {
         Add("screen scale", Num(scale));
         screenScale = scale;
@@ -56,18 +87,6 @@ public:
         Add("key up", Num(x) + " " + Num(y) + " " + key.utf8);
         return false;
     }
-    void SetTaggedControlValueFromPlugin(int32_t controlTag, double normalized) override {
-        Add("tag value", std::to_string(controlTag) + " " + Num(normalized));
-    }
-    void SendPluginMessageToTaggedControl(int32_t controlTag, int32_t messageTag, int32_t dataSize,
-                                          const void*) override {
-        Add("tag message", std::to_string(controlTag) + " " + std::to_string(messageTag) + " " +
-                               std::to_string(dataSize));
-    }
-    void SetParamValueFromPlugin(int32_t paramIdx, double normalized) override {
-        Add("param value", std::to_string(paramIdx) + " " + Num(normalized));
-    }
-    void SendMidiToControls(const plugin::MidiMessage&) override { Add("midi"); }
 
     static inline int parentToken = 0;
     static inline int viewToken = 0;
@@ -78,17 +97,13 @@ private:
         std::snprintf(text, sizeof text, "%g", v);
         return text;
     }
+    std::string Prefix() const { return "editor" + std::to_string(id) + " "; }
     void Add(const char* what, const std::string& detail = "") {
-        log->push_back("editor" + std::to_string(id) + " " + what +
-                       (detail.empty() ? "" : " " + detail));
+        log->push_back(Prefix() + what + (detail.empty() ? "" : " " + detail));
     }
 
     Log* log;
     int id;
-    int32_t width;
-    int32_t height;
-    float drawScale;
-    float screenScale = 1.0f;
 };
 
 class TestDelegate : public IGraphicalEditorDelegate {
@@ -96,7 +111,7 @@ public:
     explicit TestDelegate(int32_t paramCount = 2) : IGraphicalEditorDelegate(paramCount) {
         SetMakeGraphicsFunction([this]() -> IEditorCore* {
             ++made;
-            return new FakeEditor(&log, made, 664, 215, 1.0f);
+            return new FakeEditor(*this, &log, made, 664, 215, 1.0f);
         });
     }
     // The editor logs into this object's log, so it must go before the log.
@@ -182,7 +197,8 @@ TEST(GraphicalEditorLifetime, DestroyingTheDelegateDestroysAnOpenEditor) {
     Log log;
     {
         IGraphicalEditorDelegate delegate(0);
-        delegate.SetMakeGraphicsFunction([&log] { return new FakeEditor(&log, 7, 10, 10, 1.0f); });
+        delegate.SetMakeGraphicsFunction(
+            [&log, &delegate] { return new FakeEditor(delegate, &log, 7, 10, 10, 1.0f); });
         delegate.OpenWindow(nullptr);
     }
     EXPECT_EQ(log, (Log{"editor7 open other", "editor7 destroyed"}));
