@@ -133,8 +133,16 @@ BENCHMARK(BM_OversamplerProcess)->ArgNames({"quality", "avx2"})->ArgsProduct({{2
 BENCHMARK(BM_SoxrOversamplerProcess)->ArgName("quality")->Arg(2)->Arg(3);
 BENCHMARK(BM_OversamplerFeed)->ArgName("quality")->Arg(2)->Arg(3);
 BENCHMARK(BM_SoxrOversamplerFeed)->ArgName("quality")->Arg(2)->Arg(3);
-BENCHMARK(BM_OversamplerSwitchOn)->ArgName("quality")->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ProcessingResetPair)->ArgName("quality")->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OversamplerSwitchOn)
+    ->ArgName("quality")
+    ->Arg(2)
+    ->Arg(3)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProcessingResetPair)
+    ->ArgName("quality")
+    ->Arg(2)
+    ->Arg(3)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SoxrOversamplerRebuild)
     ->ArgName("quality")
     ->Arg(2)

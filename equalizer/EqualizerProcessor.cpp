@@ -1,12 +1,12 @@
 #include "equalizer/EqualizerProcessor.h"
 
 #include "equalizer/Parameters.h"
+#include "equalizer/SampleChecks.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace equalizer {
 
@@ -22,23 +22,6 @@ template <size_t N> double ListValue(const double (&list)[N], double value, doub
 }
 
 constexpr double crossfadeStep = 0.00390625; // 1/256
-
-// Whether every sample is finite: x − x is +0 for a finite x and NaN for an
-// infinity or a NaN, and the NaN bits survive the OR. No branch per sample.
-bool AllFinite(const double* x, int frames) {
-    __m128d any = _mm_setzero_pd();
-    int i = 0;
-    for (; i + 4 <= frames; i += 4) {
-        const __m128d a = _mm_loadu_pd(x + i);
-        const __m128d b = _mm_loadu_pd(x + i + 2);
-        any = _mm_or_pd(any, _mm_or_pd(_mm_sub_pd(a, a), _mm_sub_pd(b, b)));
-    }
-    for (; i < frames; ++i) {
-        const __m128d a = _mm_set_sd(x[i]);
-        any = _mm_or_pd(any, _mm_sub_pd(a, a));
-    }
-    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(any), _mm_setzero_si128())) == 0xFFFF;
-}
 
 void CopySamples(const double* from, double* to, int frames) {
     if (from != to) {
