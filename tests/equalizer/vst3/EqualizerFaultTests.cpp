@@ -68,6 +68,8 @@ TEST_F(Faults, BypassPlaysNoAudioFromBeforeTheSwitchEitherWay) {
     ASSERT_TRUE(instance);
     Send(*instance, kOversampling, 1.0);
     Run64(*instance, Constant(2048, 0.0), {256});
+    context->RunLoop().AdvanceMs(40); // the latency reaches the host and the delay line
+    ASSERT_GT(instance->Processor()->getLatencySamples(), 0u);
 
     // An earlier bypass of a loud passage...
     Send(*instance, kBypassId, 1.0);
@@ -91,22 +93,36 @@ TEST_F(Faults, BypassPlaysNoAudioFromBeforeTheSwitchEitherWay) {
 }
 
 TEST_F(Faults, BypassFadesBothWaysWithoutAClick) {
-    // A sustained tone boosted by 10 dB: a hard switch to the dry tone would
-    // step by two thirds of its amplitude.
+    // A sustained tone boosted by 10 dB: a hard switch to the dry tone near a
+    // crest would step by two thirds of its amplitude. One continuous tone,
+    // cut so that both switches fall a quarter period after a zero crossing.
     auto instance = MakeRunning(Config64());
     ASSERT_TRUE(instance);
-    instance->Controller()->setParamNormalized(kGain, 1.0);
+    Send(*instance, kGain, 1.0);
     Send(*instance, kOversampling, 1.0);
-    std::vector<double> tone(48000);
+    std::vector<double> tone(3 * 48000);
     for (std::size_t i = 0; i < tone.size(); ++i)
         tone[i] = 0.25 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / 48000.0);
-    const auto steady = Run64(*instance, tone, {256});
+    const auto part = [&tone](std::size_t from, std::size_t length) {
+        return std::vector<double>(tone.begin() + static_cast<std::ptrdiff_t>(from),
+                                   tone.begin() + static_cast<std::ptrdiff_t>(from + length));
+    };
+    std::size_t at = 24000 + 55; // 110 periods and a quarter
+    const auto steady = Run64(*instance, part(0, at), {256});
     const double normalStep = MaxStep(std::vector<double>(steady.begin() + 4096, steady.end()));
+    ASSERT_GT(MaxAbs(steady), 0.7); // the boost is on
+    context->RunLoop().AdvanceMs(40);
+    ASSERT_GT(instance->Processor()->getLatencySamples(), 0u);
+    std::vector<double> before = steady;
     for (const double bypass : {1.0, 0.0}) {
         SCOPED_TRACE(bypass);
         Send(*instance, kBypassId, bypass);
-        const auto across = Run64(*instance, tone, {100, 256, 7});
+        const auto after = Run64(*instance, part(at, 24000), {100, 256, 7});
+        std::vector<double> across(before.end() - 64, before.end());
+        across.insert(across.end(), after.begin(), after.end());
         EXPECT_LT(MaxStep(across), 1.05 * normalStep);
+        before = after;
+        at += 24000;
     }
 }
 
@@ -116,7 +132,7 @@ TEST_F(Faults, ANonFiniteInputSampleSilencesNoChannelForGood) {
         SCOPED_TRACE(oversampling);
         auto instance = MakeRunning(Config64());
         ASSERT_TRUE(instance);
-        instance->Controller()->setParamNormalized(kLoShelfLevel, 0.8);
+        Send(*instance, kLoShelfLevel, 0.8);
         Send(*instance, kOversampling, oversampling);
         auto input = Noise(256, 0.5, 4);
         input[100] = nan;
