@@ -2,6 +2,7 @@
 
 #include "equalizer/BiquadSection.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace equalizer {
@@ -60,6 +61,10 @@ public:
     // allocate.
     void ProcessStereo(double* left, double* right, int count);
 
+    // [audio] The same for count interleaved (left, right) pairs, in place.
+    // Wait-free, does not allocate.
+    void ProcessInterleaved(double* pairs, int count);
+
     // Parameter mapping helpers: retarget both channels, channel 0 first.
     // Each setter performs one glide step at once.
     void SetBandFrequency(int band, double hz);
@@ -95,6 +100,14 @@ public:
 
 private:
     template <class T> class Runner;
+    // Frame f of a stereo block: left[f·stride] and right[f·stride].
+    struct StridedFrames {
+        double* left;
+        double* right;
+        std::ptrdiff_t stride;
+    };
+    void ProcessFrames(StridedFrames frames, int count);
+    void FinishChannelByChannel(StridedFrames frames, int from, int count);
 };
 
 } // namespace equalizer

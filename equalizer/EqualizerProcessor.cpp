@@ -268,9 +268,7 @@ bool EqualizerProcessor::RunOversampled(int ch, const double* input, double* out
 
 bool EqualizerProcessor::RunOversampledStereo(const double* const* copies, double* const* outputs,
                                               int frames) {
-    auto runChain = [this](double* left, double* right, int count) {
-        chain.ProcessStereo(left, right, count);
-    };
+    auto runChain = [this](double* pairs, int count) { chain.ProcessInterleaved(pairs, count); };
     return oversampler->ProcessStereo(copies, outputs, frames, runChain);
 }
 
@@ -322,14 +320,24 @@ void EqualizerProcessor::ProcessCrossfade(const double* const* inputs, double* c
 
     if (canOversample) {
         const int remainingAtStart = crossfadeRemaining;
-        for (int ch = 0; ch < maxChannels; ++ch) {
-            if (!Processes(c, ch)) {
-                continue;
+        // Both channels through the stereo path when both take part, as the
+        // oversampled path that follows runs them (same bits either way).
+        bool ran[maxChannels] = {false, false};
+        if (Processes(c, 0) && Processes(c, 1)) {
+            const double* copies[] = {scratch[0].data(), scratch[1].data()};
+            double* results[] = {oversampledOut[0].data(), oversampledOut[1].data()};
+            ran[0] = ran[1] = RunOversampledStereo(copies, results, frames);
+        } else {
+            for (int ch = 0; ch < maxChannels; ++ch) {
+                ran[ch] = Processes(c, ch) &&
+                          RunOversampled(ch, scratch[ch].data(), oversampledOut[ch].data(), frames);
             }
-            double* o = oversampledOut[ch].data();
-            if (!RunOversampled(ch, scratch[ch].data(), o, frames)) {
+        }
+        for (int ch = 0; ch < maxChannels; ++ch) {
+            if (!ran[ch]) {
                 continue; // keep the plain result
             }
+            const double* o = oversampledOut[ch].data();
             double* out = outputs[ch];
             for (int j = 0; j < frames; ++j) {
                 const double p = out[j];

@@ -11,7 +11,8 @@ constexpr int kLanes = 4;
 } // namespace
 
 const KernelSet& Avx2Set() noexcept {
-    static constexpr KernelSet set{"avx2", &Interpolate, &Decimate};
+    static constexpr KernelSet set{"avx2", &Interpolate, &Decimate, &InterpolateStereo,
+                                   &DecimateStereo};
     return set;
 }
 

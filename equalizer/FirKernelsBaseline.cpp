@@ -10,7 +10,8 @@ constexpr int kLanes = 2;
 } // namespace
 
 const KernelSet& Baseline() noexcept {
-    static constexpr KernelSet set{"sse2", &Interpolate, &Decimate};
+    static constexpr KernelSet set{"sse2", &Interpolate, &Decimate, &InterpolateStereo,
+                                   &DecimateStereo};
     return set;
 }
 

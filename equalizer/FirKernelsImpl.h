@@ -105,3 +105,123 @@ void Decimate(const double* d, int taps, const double* u, double* y, int n) {
         y[i] = even + odd;
     }
 }
+
+// --- Two channels interleaved: (left, right) pairs -------------------------
+//
+// A group is the four values of one output time of the interpolator (both
+// phases, both channels) or one input pair-of-pairs of the decimator; it
+// fills kGroup vectors. Every lane adds exactly the products the one-channel
+// kernels add, in the same order, so the channels come out bit for bit as if
+// each ran alone.
+
+constexpr int kGroup = 4 / kLanes;
+
+struct Group {
+    Vector v[kGroup];
+};
+
+inline Group LoadGroup(const double* p) {
+    Group g;
+    for (int k = 0; k < kGroup; ++k)
+        g.v[k] = Load(p + k * kLanes);
+    return g;
+}
+
+// One (left, right) pair in every half of the group. (Templates only so that
+// the branch for the other width is discarded.)
+template <int lanes = kLanes> inline Group LoadPairTwice(const double* p) {
+    typedef double Pair __attribute__((vector_size(16), aligned(8)));
+    const Pair pair = *reinterpret_cast<const Pair*>(p);
+    Group g;
+    if constexpr (lanes == 4) {
+        g.v[0] = __builtin_shufflevector(pair, pair, 0, 1, 0, 1);
+    } else {
+        g.v[0] = pair;
+        g.v[1] = pair;
+    }
+    return g;
+}
+
+inline void Accumulate(Group& sum, const Group& k, const Group& x) {
+    for (int v = 0; v < kGroup; ++v)
+        sum.v[v] += k.v[v] * x.v[v];
+}
+
+// Stores the group's four values (the interpolator's y0L, y0R, y1L, y1R).
+inline void StoreGroup(double* p, const Group& g) {
+    for (int k = 0; k < kGroup; ++k)
+        for (int l = 0; l < kLanes; ++l)
+            p[k * kLanes + l] = g.v[k][l];
+}
+
+// Two-times interpolation of both channels: x holds pairs, the window of
+// output i being pairs i .. i + taps − 1 (oldest first); q holds per tap
+// (c0, c0, c1, c1). For i < n: y[4i .. 4i + 3] = (y0L, y0R, y1L, y1R), each
+// Σ_j over j increasing from 0, as Interpolate does per channel.
+void InterpolateStereo(const double* q, int taps, const double* x, double* y, int n) {
+    constexpr int step = 8 / kGroup; // group sums in flight
+    int i = 0;
+    for (; i + step <= n; i += step) {
+        Group s[step] = {};
+        const double* window = x + 2 * i;
+#pragma GCC unroll 2
+        for (int j = 0; j < taps; ++j) {
+            const Group k = LoadGroup(q + 4 * j);
+#pragma GCC unroll 8
+            for (int g = 0; g < step; ++g)
+                Accumulate(s[g], k, LoadPairTwice(window + 2 * (j + g)));
+        }
+#pragma GCC unroll 8
+        for (int g = 0; g < step; ++g)
+            StoreGroup(y + 4 * (i + g), s[g]);
+    }
+    for (; i < n; ++i) {
+        Group s = {};
+        for (int j = 0; j < taps; ++j)
+            Accumulate(s, LoadGroup(q + 4 * j), LoadPairTwice(x + 2 * (i + j)));
+        StoreGroup(y + 4 * i, s);
+    }
+}
+
+// The (left, right) result of a decimator group: the even sums plus the odd.
+template <int lanes = kLanes> inline void StoreSum(const Group& g, double* left, double* right) {
+    if constexpr (lanes == 4) {
+        left[0] = g.v[0][0] + g.v[0][lanes / 2];
+        right[0] = g.v[0][1] + g.v[0][lanes / 2 + 1];
+    } else {
+        const Vector sum = g.v[0] + g.v[1];
+        left[0] = sum[0];
+        right[0] = sum[1];
+    }
+}
+
+// Two-times decimation of both channels: u holds pairs at the high rate, the
+// window of output i being pairs 2i .. 2i + 2·taps − 1; q holds per tap
+// (d_even, d_even, d_odd, d_odd). For i < n: the left result goes to
+// left[i·stride] and the right one to right[i·stride], each the even sum plus
+// the odd sum, both over j increasing from 0, as Decimate does per channel.
+void DecimateStereo(const double* q, int taps, const double* u, double* left, double* right,
+                    int stride, int n) {
+    constexpr int step = 8 / kGroup;
+    int i = 0;
+    for (; i + step <= n; i += step) {
+        Group s[step] = {};
+        const double* window = u + 4 * i;
+#pragma GCC unroll 2
+        for (int j = 0; j < taps; ++j) {
+            const Group k = LoadGroup(q + 4 * j);
+#pragma GCC unroll 8
+            for (int g = 0; g < step; ++g)
+                Accumulate(s[g], k, LoadGroup(window + 4 * (j + g)));
+        }
+#pragma GCC unroll 8
+        for (int g = 0; g < step; ++g)
+            StoreSum(s[g], left + (i + g) * stride, right + (i + g) * stride);
+    }
+    for (; i < n; ++i) {
+        Group s = {};
+        for (int j = 0; j < taps; ++j)
+            Accumulate(s, LoadGroup(q + 4 * j), LoadGroup(u + 4 * (i + j)));
+        StoreSum(s, left + i * stride, right + i * stride);
+    }
+}

@@ -17,6 +17,18 @@ struct KernelSet {
     // y[i] = Σ_j d[2j]·u[2(i + j)] + Σ_j d[2j + 1]·u[2(i + j) + 1], each sum over
     // j in increasing order from 0, the even one first.
     void (*decimate)(const double* d, int taps, const double* u, double* y, int n);
+    // The same for two channels interleaved as (left, right) pairs, with the
+    // coefficients repeated per channel: q holds (c0, c0, c1, c1) per tap, the
+    // window of output i is pairs i .. i + taps − 1 of x, and y[4i .. 4i + 3]
+    // receives (y0 left, y0 right, y1 left, y1 right). Each channel gets the
+    // bits `interpolate` gives it alone.
+    void (*interpolateStereo)(const double* q, int taps, const double* x, double* y, int n);
+    // q holds (d[2j], d[2j], d[2j + 1], d[2j + 1]) per tap, the window of
+    // output i is pairs 2i .. 2i + 2·taps − 1 of u, and the results go to
+    // left[i·stride] and right[i·stride]. Each channel gets the bits
+    // `decimate` gives it alone.
+    void (*decimateStereo)(const double* q, int taps, const double* u, double* left, double* right,
+                           int stride, int n);
 };
 
 // [any]

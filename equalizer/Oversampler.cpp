@@ -70,26 +70,41 @@ void Oversampler::Allocate() {
     const OversamplerFilters& filters = LookUpOversamplerFilters(quality);
     const auto arrange = [](const FirTaps& filter, StageTaps& stage) {
         const int k = PhaseLength(filter);
+        const auto size = static_cast<std::size_t>(k);
         stage.taps = k;
-        stage.phase0.assign(static_cast<std::size_t>(k), 0.0);
-        stage.phase1.assign(static_cast<std::size_t>(k), 0.0);
-        stage.pairs.assign(2 * static_cast<std::size_t>(k), 0.0);
-        for (int j = 0; j < k; ++j) {
-            const int m = k - 1 - j; // j runs from the oldest input to the newest
+        stage.phase0.Assign(size);
+        stage.phase1.Assign(size);
+        stage.pairs.Assign(2 * size);
+        stage.upQuads.Assign(4 * size);
+        stage.downQuads.Assign(4 * size);
+        for (std::size_t j = 0; j < size; ++j) {
+            const int m = k - 1 - static_cast<int>(j); // j runs from the oldest input to the newest
             // The interpolator's gain of 2 restores the level the zeros
             // between the input samples take away.
-            stage.phase0[static_cast<std::size_t>(j)] = 2.0 * Tap(filter, 2 * m);
-            stage.phase1[static_cast<std::size_t>(j)] = 2.0 * Tap(filter, 2 * m + 1);
-            stage.pairs[2 * static_cast<std::size_t>(j)] = Tap(filter, 2 * m + 1);
-            stage.pairs[2 * static_cast<std::size_t>(j) + 1] = Tap(filter, 2 * m);
+            const double c0 = 2.0 * Tap(filter, 2 * m);
+            const double c1 = 2.0 * Tap(filter, 2 * m + 1);
+            const double even = Tap(filter, 2 * m + 1);
+            const double odd = Tap(filter, 2 * m);
+            stage.phase0[j] = c0;
+            stage.phase1[j] = c1;
+            stage.pairs[2 * j] = even;
+            stage.pairs[2 * j + 1] = odd;
+            const double up[4] = {c0, c0, c1, c1};
+            const double down[4] = {even, even, odd, odd};
+            std::copy_n(up, 4, stage.upQuads.data() + 4 * j);
+            std::copy_n(down, 4, stage.downQuads.data() + 4 * j);
         }
     };
     arrange(filters.first, first);
     const bool twoStages = factor == 4;
-    if (twoStages)
+    if (twoStages) {
         arrange(filters.second, second);
-    else
-        second = StageTaps{};
+    } else {
+        second.taps = 0;
+        for (AlignedBuffer* buffer :
+             {&second.phase0, &second.phase1, &second.pairs, &second.upQuads, &second.downQuads})
+            buffer->Assign(0);
+    }
 
     const auto k1 = static_cast<std::size_t>(first.taps);
     const auto k2 = static_cast<std::size_t>(second.taps);
@@ -100,14 +115,18 @@ void Oversampler::Allocate() {
     while (ring < historyFrames)
         ring <<= 1;
     recentMask = ring - 1;
+    const auto size = [&](StageBuffers& buffers, std::size_t channelCount) {
+        buffers.upFirst.Assign(channelCount * (k1 - 1 + chunk));
+        buffers.upSecond.Assign(twoStages ? channelCount * (k2 - 1 + 2 * chunk) : 0);
+        buffers.downSecond.Assign(twoStages ? channelCount * (2 * (k2 - 1) + 4 * chunk) : 0);
+        buffers.downFirst.Assign(channelCount * (2 * (k1 - 1) + 2 * chunk));
+    };
     for (ChannelState& state : channels) {
-        state.upFirst.assign(k1 - 1 + chunk, 0.0);
-        state.upSecond.assign(twoStages ? k2 - 1 + 2 * chunk : 0, 0.0);
-        state.downSecond.assign(twoStages ? 2 * (k2 - 1) + 4 * chunk : 0, 0.0);
-        state.downFirst.assign(2 * (k1 - 1) + 2 * chunk, 0.0);
-        state.recent.assign(static_cast<std::size_t>(ring), 0.0);
+        size(state.stages, 1);
+        state.recent.Assign(static_cast<std::size_t>(ring));
     }
-    identityScratch.assign(chunk, 0.0);
+    size(interleaved, kChannels);
+    identityScratch.Assign(chunk);
     builtFactor = factor;
     builtQuality = quality;
 }
@@ -128,9 +147,9 @@ void Oversampler::ComputeLatency() {
 }
 
 void Oversampler::ClearChannel(ChannelState& state) noexcept {
-    for (std::vector<double>* buffer :
-         {&state.upFirst, &state.upSecond, &state.downSecond, &state.downFirst, &state.recent})
-        std::fill(buffer->begin(), buffer->end(), 0.0);
+    for (AlignedBuffer* buffer : {&state.stages.upFirst, &state.stages.upSecond,
+                                  &state.stages.downSecond, &state.stages.downFirst, &state.recent})
+        buffer->Clear();
     state.written = 0;
     state.skipped = 0;
 }
@@ -138,6 +157,52 @@ void Oversampler::ClearChannel(ChannelState& state) noexcept {
 void Oversampler::ClearHistory() noexcept {
     for (ChannelState& state : channels)
         ClearChannel(state);
+    for (AlignedBuffer* buffer : {&interleaved.upFirst, &interleaved.upSecond,
+                                  &interleaved.downSecond, &interleaved.downFirst})
+        buffer->Clear();
+    stereo = false;
+}
+
+std::array<int, 4> Oversampler::HistoryLengths() const noexcept {
+    const int k1 = first.taps;
+    const int k2 = factor == 4 ? second.taps : 1;
+    return {k1 - 1, k2 - 1, 2 * (k2 - 1), 2 * (k1 - 1)};
+}
+
+void Oversampler::Interleave() noexcept {
+    const std::array<int, 4> lengths = HistoryLengths();
+    const auto parts = [](StageBuffers& b) {
+        return std::array<AlignedBuffer*, 4>{&b.upFirst, &b.upSecond, &b.downSecond, &b.downFirst};
+    };
+    const auto both = parts(interleaved);
+    const auto left = parts(channels[0].stages);
+    const auto right = parts(channels[1].stages);
+    for (std::size_t b = 0; b < 4; ++b) {
+        for (int i = 0; i < lengths[b]; ++i) {
+            const auto n = static_cast<std::size_t>(i);
+            (*both[b])[2 * n] = (*left[b])[n];
+            (*both[b])[2 * n + 1] = (*right[b])[n];
+        }
+    }
+    stereo = true;
+}
+
+void Oversampler::Deinterleave() noexcept {
+    const std::array<int, 4> lengths = HistoryLengths();
+    const auto parts = [](StageBuffers& b) {
+        return std::array<AlignedBuffer*, 4>{&b.upFirst, &b.upSecond, &b.downSecond, &b.downFirst};
+    };
+    const auto both = parts(interleaved);
+    const auto left = parts(channels[0].stages);
+    const auto right = parts(channels[1].stages);
+    for (std::size_t b = 0; b < 4; ++b) {
+        for (int i = 0; i < lengths[b]; ++i) {
+            const auto n = static_cast<std::size_t>(i);
+            (*left[b])[n] = (*both[b])[2 * n];
+            (*right[b])[n] = (*both[b])[2 * n + 1];
+        }
+    }
+    stereo = false;
 }
 
 bool Oversampler::AcceptsBlock(int channel, const double* input, int frames) const noexcept {
@@ -164,9 +229,9 @@ void Oversampler::CatchUp(ChannelState& state) noexcept {
     // Fewer, and the state from before the feeding still counts: continue it.
     int replay = static_cast<int>(std::min<std::int64_t>(state.skipped, historyFrames));
     if (replay == historyFrames) {
-        for (std::vector<double>* buffer :
-             {&state.upFirst, &state.upSecond, &state.downSecond, &state.downFirst})
-            std::fill(buffer->begin(), buffer->end(), 0.0);
+        for (AlignedBuffer* buffer : {&state.stages.upFirst, &state.stages.upSecond,
+                                      &state.stages.downSecond, &state.stages.downFirst})
+            buffer->Clear();
     }
     double chunk[kChunkFrames];
     for (int done = 0; done < replay;) {
@@ -174,45 +239,83 @@ void Oversampler::CatchUp(ChannelState& state) noexcept {
         const std::int64_t start = state.written - replay + done;
         for (int i = 0; i < frames; ++i)
             chunk[i] = state.recent[static_cast<std::size_t>((start + i) & recentMask)];
-        Up(state, chunk, frames);
-        Down(state, identityScratch.data(), frames);
+        Up(state.stages, chunk, frames);
+        Down(state.stages, identityScratch.data(), frames);
         done += frames;
     }
     state.skipped = 0;
 }
 
-double* Oversampler::Up(ChannelState& state, const double* input, int frames) noexcept {
+double* Oversampler::Up(StageBuffers& b, const double* input, int frames) noexcept {
     const int k1 = first.taps;
-    std::copy(input, input + frames, state.upFirst.begin() + (k1 - 1));
+    std::copy(input, input + frames, b.upFirst.data() + (k1 - 1));
     if (factor == 4) {
         const int k2 = second.taps;
-        double* doubled = state.upSecond.data() + (k2 - 1);
-        kernelSet->interpolate(first.phase0.data(), first.phase1.data(), k1, state.upFirst.data(),
+        double* doubled = b.upSecond.data() + (k2 - 1);
+        kernelSet->interpolate(first.phase0.data(), first.phase1.data(), k1, b.upFirst.data(),
                                doubled, frames);
-        double* run = state.downSecond.data() + 2 * (k2 - 1);
-        kernelSet->interpolate(second.phase0.data(), second.phase1.data(), k2,
-                               state.upSecond.data(), run, 2 * frames);
+        double* run = b.downSecond.data() + 2 * (k2 - 1);
+        kernelSet->interpolate(second.phase0.data(), second.phase1.data(), k2, b.upSecond.data(),
+                               run, 2 * frames);
         return run;
     }
-    double* run = state.downFirst.data() + 2 * (k1 - 1);
-    kernelSet->interpolate(first.phase0.data(), first.phase1.data(), k1, state.upFirst.data(), run,
+    double* run = b.downFirst.data() + 2 * (k1 - 1);
+    kernelSet->interpolate(first.phase0.data(), first.phase1.data(), k1, b.upFirst.data(), run,
                            frames);
     return run;
 }
 
-void Oversampler::Down(ChannelState& state, double* output, int frames) noexcept {
+void Oversampler::Down(StageBuffers& b, double* output, int frames) noexcept {
     const int k1 = first.taps;
     if (factor == 4) {
         const int k2 = second.taps;
-        kernelSet->decimate(second.pairs.data(), k2, state.downSecond.data(),
-                            state.downFirst.data() + 2 * (k1 - 1), 2 * frames);
+        kernelSet->decimate(second.pairs.data(), k2, b.downSecond.data(),
+                            b.downFirst.data() + 2 * (k1 - 1), 2 * frames);
         // Keep the last taps − 1 inputs of each stage for the next chunk.
-        std::copy_n(state.upSecond.begin() + 2 * frames, k2 - 1, state.upSecond.begin());
-        std::copy_n(state.downSecond.begin() + 4 * frames, 2 * (k2 - 1), state.downSecond.begin());
+        std::copy_n(b.upSecond.data() + 2 * frames, k2 - 1, b.upSecond.data());
+        std::copy_n(b.downSecond.data() + 4 * frames, 2 * (k2 - 1), b.downSecond.data());
     }
-    kernelSet->decimate(first.pairs.data(), k1, state.downFirst.data(), output, frames);
-    std::copy_n(state.upFirst.begin() + frames, k1 - 1, state.upFirst.begin());
-    std::copy_n(state.downFirst.begin() + 2 * frames, 2 * (k1 - 1), state.downFirst.begin());
+    kernelSet->decimate(first.pairs.data(), k1, b.downFirst.data(), output, frames);
+    std::copy_n(b.upFirst.data() + frames, k1 - 1, b.upFirst.data());
+    std::copy_n(b.downFirst.data() + 2 * frames, 2 * (k1 - 1), b.downFirst.data());
+}
+
+double* Oversampler::UpStereo(const double* left, const double* right, int frames) noexcept {
+    StageBuffers& b = interleaved;
+    const int k1 = first.taps;
+    double* newest = b.upFirst.data() + 2 * (k1 - 1);
+    for (int i = 0; i < frames; ++i) {
+        newest[2 * i] = left[i];
+        newest[2 * i + 1] = right[i];
+    }
+    if (factor == 4) {
+        const int k2 = second.taps;
+        double* doubled = b.upSecond.data() + 2 * (k2 - 1);
+        kernelSet->interpolateStereo(first.upQuads.data(), k1, b.upFirst.data(), doubled, frames);
+        double* run = b.downSecond.data() + 4 * (k2 - 1);
+        kernelSet->interpolateStereo(second.upQuads.data(), k2, b.upSecond.data(), run, 2 * frames);
+        return run;
+    }
+    double* run = b.downFirst.data() + 4 * (k1 - 1);
+    kernelSet->interpolateStereo(first.upQuads.data(), k1, b.upFirst.data(), run, frames);
+    return run;
+}
+
+void Oversampler::DownStereo(double* left, double* right, int frames) noexcept {
+    StageBuffers& b = interleaved;
+    const int k1 = first.taps;
+    if (factor == 4) {
+        const int k2 = second.taps;
+        double* halved = b.downFirst.data() + 4 * (k1 - 1);
+        kernelSet->decimateStereo(second.downQuads.data(), k2, b.downSecond.data(), halved,
+                                  halved + 1, 2, 2 * frames);
+        std::copy_n(b.upSecond.data() + 4 * frames, 2 * (k2 - 1), b.upSecond.data());
+        std::copy_n(b.downSecond.data() + 8 * frames, 4 * (k2 - 1), b.downSecond.data());
+    }
+    kernelSet->decimateStereo(first.downQuads.data(), k1, b.downFirst.data(), left, right, 1,
+                              frames);
+    std::copy_n(b.upFirst.data() + 2 * frames, 2 * (k1 - 1), b.upFirst.data());
+    std::copy_n(b.downFirst.data() + 4 * frames, 4 * (k1 - 1), b.downFirst.data());
 }
 
 bool Oversampler::ProcessWithChain(int channel, const double* input, double* output, int frames,
@@ -222,14 +325,16 @@ bool Oversampler::ProcessWithChain(int channel, const double* input, double* out
             std::fill_n(output, frames, 0.0);
         return false;
     }
+    if (stereo)
+        Deinterleave();
     ChannelState& state = channels[static_cast<std::size_t>(channel)];
     CatchUp(state);
     Record(state, input, frames);
     for (int done = 0; done < frames;) {
         const int n = std::min(kChunkFrames, frames - done);
-        double* run = Up(state, input + done, n);
+        double* run = Up(state.stages, input + done, n);
         chain(run, factor * n);
-        Down(state, output + done, n);
+        Down(state.stages, output + done, n);
         done += n;
     }
     return true;
@@ -246,17 +351,22 @@ bool Oversampler::ProcessStereoWithChain(const double* const* inputs, double* co
                 std::fill_n(outputs[ch], frames, 0.0);
         return false;
     }
-    for (int ch = 0; ch < kChannels; ++ch) {
-        CatchUp(channels[static_cast<std::size_t>(ch)]);
-        Record(channels[static_cast<std::size_t>(ch)], inputs[ch], frames);
+    // The replay runs per channel (their fed stretches may differ).
+    if (channels[0].skipped != 0 || channels[1].skipped != 0) {
+        if (stereo)
+            Deinterleave();
+        CatchUp(channels[0]);
+        CatchUp(channels[1]);
     }
+    if (!stereo)
+        Interleave();
+    for (int ch = 0; ch < kChannels; ++ch)
+        Record(channels[static_cast<std::size_t>(ch)], inputs[ch], frames);
     for (int done = 0; done < frames;) {
         const int n = std::min(kChunkFrames, frames - done);
-        double* left = Up(channels[0], inputs[0] + done, n);
-        double* right = Up(channels[1], inputs[1] + done, n);
-        chain(left, right, factor * n);
-        Down(channels[0], outputs[0] + done, n);
-        Down(channels[1], outputs[1] + done, n);
+        double* run = UpStereo(inputs[0] + done, inputs[1] + done, n);
+        chain(run, factor * n);
+        DownStereo(outputs[0] + done, outputs[1] + done, n);
         done += n;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "equalizer/AlignedBuffer.h"
 #include "equalizer/KernelSet.h"
 
 #include <array>
@@ -34,8 +35,8 @@ private:
     void (*invoke)(void*, double*, int);
 };
 
-// The same for `void(double* left, double* right, int count)`, both channels
-// at once.
+// The same for `void(double* pairs, int count)`: both channels at once, as
+// count interleaved (left, right) pairs.
 class OversampledStereoChainRef {
 public:
     template <typename Callable>
@@ -45,18 +46,15 @@ public:
         : object(const_cast<void*>(static_cast<const void*>(std::addressof(callable)))),
           invoke(&Invoke<Callable>) {}
 
-    void operator()(double* left, double* right, int count) const {
-        invoke(object, left, right, count);
-    }
+    void operator()(double* pairs, int count) const { invoke(object, pairs, count); }
 
 private:
-    template <typename Callable>
-    static void Invoke(void* object, double* left, double* right, int count) {
-        (*static_cast<Callable*>(object))(left, right, count);
+    template <typename Callable> static void Invoke(void* object, double* pairs, int count) {
+        (*static_cast<Callable*>(object))(pairs, count);
     }
 
     void* object;
-    void (*invoke)(void*, double*, double*, int);
+    void (*invoke)(void*, double*, int);
 };
 
 // Runs a processing chain at `factor` (2 or 4) times the host rate on up to
@@ -75,6 +73,11 @@ private:
 // at most HistoryFrames() samples through the stages with an identity
 // chain). The output is then bit for bit the one the filters would give had
 // they run through the fed blocks with an identity chain.
+//
+// Both channels at once (ProcessStereo) run through kernels that hold the
+// two channels interleaved, with the histories in that layout; a call for
+// one channel converts them back (a copy of a few hundred samples, made only
+// when the kind of call changes). The bits are the same either way.
 //
 // Building (constructor, Rebuild with a new quality) allocates; Rebuild with
 // the same quality only clears the history. Process, Feed and ClearHistory
@@ -155,10 +158,10 @@ public:
         return ProcessWithChain(channel, input, output, frames, OversampledChainRef(chain));
     }
 
-    // Both channels in step, the chain seeing both runs at once. The same
-    // result as Process on each channel with the chain split per channel.
-    // Inputs and outputs may alias only channel by channel (input[c] ==
-    // output[c]).
+    // Both channels in step, the chain seeing both runs at once as
+    // interleaved (left, right) pairs (on a 16-byte boundary). The same result
+    // as Process on each channel with the chain split per channel. Inputs and
+    // outputs may alias only channel by channel (input[c] == output[c]).
     // [audio] wait-free, no allocation
     template <typename StereoChain>
     bool ProcessStereo(const double* const* inputs, double* const* outputs, int frames,
@@ -174,22 +177,29 @@ public:
 private:
     // One two-times stage's coefficients, reordered for the kernels.
     struct StageTaps {
-        int taps = 0;               // per phase
-        std::vector<double> phase0; // interpolator, oldest input first
-        std::vector<double> phase1;
-        std::vector<double> pairs; // decimator, (even, odd) per pair
+        int taps = 0;         // per phase
+        AlignedBuffer phase0; // interpolator, oldest input first
+        AlignedBuffer phase1;
+        AlignedBuffer pairs;     // decimator, (even, odd) per pair
+        AlignedBuffer upQuads;   // the interpolator's for two channels: (c0, c0, c1, c1)
+        AlignedBuffer downQuads; // the decimator's: (even, even, odd, odd)
+    };
+
+    // The stages' buffers of one channel, or of both interleaved. Each holds
+    // its stage's history (taps − 1 inputs, or pairs of inputs) followed by
+    // one chunk's new inputs; between chunks the history is at the front.
+    struct StageBuffers {
+        AlignedBuffer upFirst;    // host rate
+        AlignedBuffer upSecond;   // 2× rate
+        AlignedBuffer downSecond; // 4× rate, in pairs
+        AlignedBuffer downFirst;  // 2× rate, in pairs
     };
 
     struct ChannelState {
-        // Each buffer holds its stage's history (taps − 1 inputs, or pairs of
-        // inputs) followed by one chunk's new inputs.
-        std::vector<double> upFirst;    // host rate
-        std::vector<double> upSecond;   // 2× rate
-        std::vector<double> downSecond; // 4× rate, in pairs
-        std::vector<double> downFirst;  // 2× rate, in pairs
-        std::vector<double> recent;     // ring of host input for Feed
-        std::int64_t written = 0;       // host samples that went into `recent`
-        std::int64_t skipped = 0;       // host samples fed past the stages
+        StageBuffers stages;
+        AlignedBuffer recent;     // ring of host input for Feed
+        std::int64_t written = 0; // host samples that went into `recent`
+        std::int64_t skipped = 0; // host samples fed past the stages
     };
 
     bool ProcessWithChain(int channel, const double* input, double* output, int frames,
@@ -205,10 +215,19 @@ private:
     void CatchUp(ChannelState& state) noexcept;
     // Upsamples `frames` ≤ kChunkFrames host samples into the oversampled
     // run, which it returns (factor × frames samples, where the chain works).
-    double* Up(ChannelState& state, const double* input, int frames) noexcept;
+    double* Up(StageBuffers& buffers, const double* input, int frames) noexcept;
     // Downsamples that run into `frames` host samples and moves the histories.
-    void Down(ChannelState& state, double* output, int frames) noexcept;
+    void Down(StageBuffers& buffers, double* output, int frames) noexcept;
+    // The same for both channels in the interleaved buffers; the run holds
+    // factor × frames pairs.
+    double* UpStereo(const double* left, const double* right, int frames) noexcept;
+    void DownStereo(double* left, double* right, int frames) noexcept;
+    // Moves the histories between the per-channel and the interleaved layout.
+    void Interleave() noexcept;
+    void Deinterleave() noexcept;
     void ClearChannel(ChannelState& state) noexcept;
+    // Per stage buffer: the samples of history one channel keeps.
+    std::array<int, 4> HistoryLengths() const noexcept;
 
     int factor;
     int quality;
@@ -225,7 +244,9 @@ private:
     StageTaps first;
     StageTaps second;
     std::array<ChannelState, kChannels> channels;
-    std::vector<double> identityScratch; // the replay's discarded output
+    StageBuffers interleaved;      // both channels' stages while `stereo`
+    bool stereo = false;           // the histories live in `interleaved`
+    AlignedBuffer identityScratch; // the replay's discarded output
 };
 
 } // namespace equalizer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "equalizer/ResamplerQuality.h"
+
 namespace equalizer {
 
 // Taps of one lowpass FIR, in time order.
@@ -8,14 +10,33 @@ struct FirTaps {
     int count = 0;
 };
 
-// The two lowpass filters of one quality row. `first` runs between the host
-// rate and twice it and carries the row's transition band: pass band to
-// (1 − band) of the host Nyquist frequency, stop band from the Nyquist
-// frequency on, so nothing folds back into the host's band. `second` runs
-// between two and four times the host rate, where the signal occupies at most
-// half the band: pass band to the host Nyquist, stop band from 1.5 times the
-// host rate. Both reach the row's attenuation; minimum or linear phase as the
-// row says. Each filter serves its up- and its downsampler.
+// The band edges of one quality row's two filters, in cycles per sample of
+// each stage's higher rate (0.25 is the lower rate's Nyquist frequency).
+//
+// Each stage's transition band is centred on the Nyquist frequency of its
+// lower rate, so that everything a stage lets fold (aliases on the way down,
+// images on the way up) is the mirror of its own transition band. The first
+// stage (host rate to twice it) carries the row's band b: pass band to
+// (1 − b) of the host Nyquist frequency, stop band from (1 + b) of it; what
+// folds lands above (1 − b) of the host Nyquist, in the host's transition
+// band, never in its pass band. The second (twice to four times) passes the
+// same host pass band and stops its mirror about the doubled rate's Nyquist
+// frequency. Compared with a first stage that stops at the host Nyquist, this
+// halves the transition band's share of the length.
+struct StageEdges {
+    double firstPassbandEnd;
+    double firstStopbandBegin;
+    double secondPassbandEnd;
+    double secondStopbandBegin;
+};
+
+// [any]
+StageEdges OversamplerStageEdges(const ResamplerQuality& quality) noexcept;
+
+// The two lowpass filters of one quality row (`first` between the host rate
+// and twice it, `second` between twice and four times), each reaching the
+// row's attenuation from its stop-band edge on, minimum or linear phase as
+// the row says. Each filter serves its up- and its downsampler.
 struct OversamplerFilters {
     FirTaps first;
     FirTaps second;

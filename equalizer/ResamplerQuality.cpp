@@ -1,5 +1,7 @@
 #include "equalizer/ResamplerQuality.h"
 
+#include "equalizer/OversamplerFilters.h"
+
 namespace equalizer {
 
 namespace {
@@ -17,6 +19,15 @@ ResamplerQuality LookUpResamplerQuality(int quality) noexcept {
     if (quality < 0 || quality >= rowCount)
         return kFallbackRow;
     return kRows[quality];
+}
+
+StageEdges OversamplerStageEdges(const ResamplerQuality& quality) noexcept {
+    const double band = quality.transitionBandPercent / 100.0;
+    // In host units (host rate 1): pass band to p, the first stage's stop band
+    // from its mirror about the host Nyquist (1 − p), the second's from the
+    // mirror about the doubled rate's Nyquist (2 − p).
+    const double p = 0.5 * (1.0 - band);
+    return {p / 2.0, (1.0 - p) / 2.0, p / 4.0, (2.0 - p) / 4.0};
 }
 
 } // namespace equalizer

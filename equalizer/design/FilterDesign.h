@@ -8,7 +8,7 @@ namespace equalizer::design {
 // in cycles per sample of the stage's higher rate (0.25 is the lower rate's
 // Nyquist frequency). Runs at build time (the generator writes the taps into
 // a table), in long double, so that the cepstrum's logarithms of stop-band
-// values near 10^-9 keep their digits.
+// values near 10^-18 keep their digits.
 struct LowpassSpec {
     double passbandEnd = 0.225;
     double stopbandBegin = 0.25;
@@ -16,10 +16,14 @@ struct LowpassSpec {
     bool minimumPhase = true;
 };
 
-// Taps with a DC gain of 1 (up to rounding): a Kaiser-windowed sinc for
-// linear phase; for minimum phase the same magnitude and length with its
-// zeros outside the unit circle reflected inside (homomorphic method). The
-// length grows until the measured stop band beats the attenuation by 1 dB.
+// The shortest equiripple design found (Remez.h) whose taps, rounded to
+// double, beat the attenuation by 1 dB from the stop-band edge on, deviate
+// less than 0.0006 dB in the pass band, and for minimum phase have every zero
+// inside the unit circle. Linear phase: the symmetric Remez filter. Minimum
+// phase: the spectral factor of a non-negative Remez prototype of twice the
+// length (the shortest), or, where the exchange cannot reach such a
+// prototype's depth in long double, of the square of the linear-phase
+// filter. DC gain 1 up to rounding. Empty when no design succeeds.
 std::vector<double> DesignLowpass(const LowpassSpec& spec);
 
 // Largest magnitude in dB (relative to 1) over [from, 0.5], on a grid of

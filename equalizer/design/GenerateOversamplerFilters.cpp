@@ -3,6 +3,7 @@
 //
 //   lumaro-design-filters OUTPUT.cpp
 
+#include "equalizer/OversamplerFilters.h"
 #include "equalizer/ResamplerQuality.h"
 #include "equalizer/design/FilterDesign.h"
 
@@ -13,10 +14,6 @@
 namespace {
 
 constexpr int kRows = 6;
-// Stage edges in cycles per sample of the stage's higher rate.
-constexpr double kLowerNyquist = 0.25;
-constexpr double kSecondPassbandEnd = 0.125; // the host Nyquist at four times the rate
-constexpr double kSecondStopbandBegin = 0.375;
 
 void WriteTaps(std::FILE* out, const std::string& name, const std::vector<double>& taps) {
     std::fprintf(out, "const double %s[%zu] = {\n", name.c_str(), taps.size());
@@ -45,16 +42,23 @@ int main(int argc, char** argv) {
     std::vector<std::size_t> lengths;
     for (int row = 0; row < kRows; ++row) {
         const equalizer::ResamplerQuality quality = equalizer::LookUpResamplerQuality(row);
+        const equalizer::StageEdges edges = equalizer::OversamplerStageEdges(quality);
         equalizer::design::LowpassSpec first;
-        first.passbandEnd = kLowerNyquist * (1.0 - quality.transitionBandPercent / 100.0);
-        first.stopbandBegin = kLowerNyquist;
+        first.passbandEnd = edges.firstPassbandEnd;
+        first.stopbandBegin = edges.firstStopbandBegin;
         first.attenuationDb = quality.attenuationDb;
         first.minimumPhase = quality.minimumPhase;
         equalizer::design::LowpassSpec second = first;
-        second.passbandEnd = kSecondPassbandEnd;
-        second.stopbandBegin = kSecondStopbandBegin;
+        second.passbandEnd = edges.secondPassbandEnd;
+        second.stopbandBegin = edges.secondStopbandBegin;
         const std::vector<double> firstTaps = equalizer::design::DesignLowpass(first);
         const std::vector<double> secondTaps = equalizer::design::DesignLowpass(second);
+        if (firstTaps.empty() || secondTaps.empty()) {
+            std::fprintf(stderr, "%s: no filter design for quality row %d\n", argv[0], row);
+            std::fclose(out);
+            std::remove(temporary.c_str());
+            return 1;
+        }
         WriteTaps(out, "kRow" + std::to_string(row) + "First", firstTaps);
         WriteTaps(out, "kRow" + std::to_string(row) + "Second", secondTaps);
         lengths.push_back(firstTaps.size());
