@@ -91,7 +91,7 @@ public:
                     if constexpr (lanes == 1) {
                         run = pipeline::SingleChannelRunFor(count, highPassFirst);
                     } else {
-                        run = pipeline::SettledRunFor<T>(count, highPassFirst);
+                        run = chain.chainKernels->settledRun(count, highPassFirst);
                     }
                     run(stages, y + done, s + done, n - done);
                 }
@@ -280,22 +280,14 @@ void EqualizerChain::ProcessFrames(StridedFrames frames, int count) {
     double* const left = frames.left;
     double* const right = frames.right;
     const std::ptrdiff_t stride = frames.stride;
+    const kernels::ChainKernels& kernels = *chainKernels;
     for (int start = 0; start < count; start += chunkFrames) {
         const int n = std::min(chunkFrames, count - start);
-        for (int f = 0; f < n; ++f) {
-            const std::ptrdiff_t at = (start + f) * stride;
-            y[f] = pipeline::MakePair(left[at], right[at]);
-            sine[f] = static_cast<DoublePair>(ClampedSine(static_cast<__m128d>(y[f])));
-        }
+        const std::ptrdiff_t at = start * stride;
+        kernels.gather(left + at, right + at, stride, y, n);
+        kernels.sine(reinterpret_cast<const double*>(y), reinterpret_cast<double*>(sine), 2 * n);
         const int done = runner.Run(y, sine, n);
-        const DoublePair c = pipeline::Broadcast<DoublePair>(colour);
-        const DoublePair g = pipeline::Broadcast<DoublePair>(outputGain);
-        for (int f = 0; f < done; ++f) {
-            const DoublePair out = c * sine[f] + y[f] * g; // the output stage
-            const std::ptrdiff_t at = (start + f) * stride;
-            left[at] = out[0];
-            right[at] = out[1];
-        }
+        kernels.finish(y, sine, done, colour, outputGain, left + at, right + at, stride);
         if (done < n) {
             // The channels no longer run the same bands (only possible after
             // unequal histories of set-up calls): finish them one by one.

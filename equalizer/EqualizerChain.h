@@ -1,6 +1,7 @@
 #pragma once
 
 #include "equalizer/BiquadSection.h"
+#include "equalizer/ChainKernels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -73,6 +74,13 @@ public:
     // Unsmoothed: applies from the next sample.
     void SetOutputGainDb(double db);
 
+    // Kernels of the stereo paths' settled runs (PreferredChain() unless set).
+    // Same bits either way.
+    // [ui, processing stopped]
+    void UseKernels(const kernels::ChainKernels& set) { chainKernels = &set; }
+    // [any]
+    const kernels::ChainKernels& Kernels() const { return *chainKernels; }
+
     // [set-up or audio between blocks] Runs every section at rate (truncated
     // to an integer) and resets it: history cleared, glides completed, and
     // coefficients designed for the targets.
@@ -96,7 +104,7 @@ public:
     static constexpr double outputColour = 0.01;
 
     // Frames per chunk: the sine and the work buffer live on the stack.
-    static constexpr int chunkFrames = 128;
+    static constexpr int chunkFrames = 256;
 
 private:
     template <class T> class Runner;
@@ -108,6 +116,8 @@ private:
     };
     void ProcessFrames(StridedFrames frames, int count);
     void FinishChannelByChannel(StridedFrames frames, int from, int count);
+
+    const kernels::ChainKernels* chainKernels = &kernels::PreferredChain();
 };
 
 } // namespace equalizer

@@ -22,12 +22,18 @@ const KernelSet* Avx2() noexcept {
     return __builtin_cpu_supports("avx2") ? &Avx2Set() : nullptr;
 }
 
+bool BaselineForced() noexcept {
+    static const bool forced = [] {
+        const char* value = std::getenv("LUMARO_BASELINE_KERNELS");
+        return value != nullptr && !(value[0] == '0' && value[1] == '\0');
+    }();
+    return forced;
+}
+
 const KernelSet& Preferred() noexcept {
     static const KernelSet* const chosen = [] {
-        const char* forced = std::getenv("LUMARO_BASELINE_KERNELS");
-        const bool baseline = forced != nullptr && !(forced[0] == '0' && forced[1] == '\0');
         const KernelSet* avx2 = Avx2();
-        return baseline || avx2 == nullptr ? &Baseline() : avx2;
+        return BaselineForced() || avx2 == nullptr ? &Baseline() : avx2;
     }();
     return *chosen;
 }

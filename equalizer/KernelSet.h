@@ -38,5 +38,8 @@ const KernelSet* Avx2() noexcept;
 // [any] AVX2 where the processor has it, unless the environment variable
 // LUMARO_BASELINE_KERNELS is set (to anything but "0") when first asked.
 const KernelSet& Preferred() noexcept;
+// [any] Whether LUMARO_BASELINE_KERNELS asks for the baseline kernels (read
+// once); the chain's kernels follow it too.
+bool BaselineForced() noexcept;
 
 } // namespace equalizer::kernels

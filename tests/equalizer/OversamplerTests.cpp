@@ -1,3 +1,4 @@
+#include "equalizer/EqualizerChain.h"
 #include "equalizer/KernelSet.h"
 #include "equalizer/Oversampler.h"
 #include "equalizer/OversamplerFilters.h"
@@ -12,8 +13,10 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdlib>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 using equalizer::Oversampler;
@@ -106,6 +109,24 @@ bool ZerosInsideUnitCircle(const equalizer::FirTaps& filter) {
         a = std::move(lower);
     }
     return true;
+}
+
+// A chain for ProcessStereo's interleaved runs made of one chain per
+// channel, each seeing its channel's samples as if alone.
+template <typename Left, typename Right> auto SplitChains(Left& left, Right& right) {
+    return [&left, &right](double* pairs, int count) {
+        std::vector<double> l(static_cast<std::size_t>(count)), r(l.size());
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            l[i] = pairs[2 * i];
+            r[i] = pairs[2 * i + 1];
+        }
+        left(l.data(), count);
+        right(r.data(), count);
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            pairs[2 * i] = l[i];
+            pairs[2 * i + 1] = r[i];
+        }
+    };
 }
 
 const std::vector<int> kIrregularBlocks = {64, 1, 1024, 13, 500, 7, 1023, 256, 3};
@@ -204,23 +225,28 @@ TEST(OversamplerLatencyTest, ReportedLatencyIsTheMeasuredDelayAt1kHz) {
 
 TEST(OversamplerFeedTest, FedStreamsMatchContinuouslyRunFiltersBitForBit) {
     // One oversampler is fed while "off" (Feed only records the input); the
-    // other runs its filters all the time with an identity chain and its
-    // output thrown away. Whenever both process, at switches placed at random
-    // block positions and with random block sizes, their outputs must be the
-    // same bits. Both channels, both qualities.
+    // other runs its filters all the time, one channel at a time, with an
+    // identity chain and its output thrown away. Whenever both process, at
+    // switches placed at random block positions and with random block sizes,
+    // their outputs must be the same bits. The fed one processes both
+    // channels at once or one at a time, at random, so its histories move
+    // between the two layouts (also while fed). Both qualities.
     for (const int quality : {kRealTimeQuality, kOfflineQuality}) {
         SCOPED_TRACE(quality);
         Oversampler fed(kFactor, quality, 48000.0, 2048);
         Oversampler running(kFactor, quality, 48000.0, 2048);
         Smoother fedChain[2], runningChain[2];
+        auto fedBoth = SplitChains(fedChain[0], fedChain[1]);
         const std::vector<double> input = Noise(200000, 11);
-        std::vector<double> outFed(2048), outRunning(2048), discarded(2048);
+        std::vector<double> outFed[2] = {std::vector<double>(2048), std::vector<double>(2048)};
+        std::vector<double> outRunning(2048), discarded(2048);
         std::mt19937 generator(static_cast<unsigned>(quality));
         std::uniform_int_distribution<int> size(1, 2048);
         std::uniform_int_distribution<int> coin(0, 3);
         std::size_t position = 0;
         int compared = 0;
         int switches = 0;
+        int stereoBlocks = 0;
         bool on = false;
         while (position + 2048 <= input.size()) {
             // Short stretches off as well as long ones: shorter than the
@@ -230,25 +256,35 @@ TEST(OversamplerFeedTest, FedStreamsMatchContinuouslyRunFiltersBitForBit) {
                 on = !on;
                 ++switches;
             }
+            const double* in[2] = {input.data() + position, input.data() + position + 7};
+            const bool stereo = on && coin(generator) < 2;
+            if (stereo) {
+                double* out[2] = {outFed[0].data(), outFed[1].data()};
+                ASSERT_TRUE(fed.ProcessStereo(in, out, frames, fedBoth));
+                ++stereoBlocks;
+            }
             for (int ch = 0; ch < 2; ++ch) {
-                const double* in = input.data() + position + static_cast<std::size_t>(ch) * 7;
                 if (on) {
-                    ASSERT_TRUE(fed.Process(ch, in, outFed.data(), frames, fedChain[ch]));
+                    if (!stereo) {
+                        ASSERT_TRUE(
+                            fed.Process(ch, in[ch], outFed[ch].data(), frames, fedChain[ch]));
+                    }
                     ASSERT_TRUE(
-                        running.Process(ch, in, outRunning.data(), frames, runningChain[ch]));
-                    ASSERT_TRUE(
-                        std::equal(outFed.begin(), outFed.begin() + frames, outRunning.begin()))
+                        running.Process(ch, in[ch], outRunning.data(), frames, runningChain[ch]));
+                    ASSERT_TRUE(std::equal(outFed[ch].begin(), outFed[ch].begin() + frames,
+                                           outRunning.begin()))
                         << "at " << position << ", channel " << ch;
                     ++compared;
                 } else {
-                    ASSERT_TRUE(fed.Feed(ch, in, frames));
-                    ASSERT_TRUE(running.Process(ch, in, discarded.data(), frames, Identity{}));
+                    ASSERT_TRUE(fed.Feed(ch, in[ch], frames));
+                    ASSERT_TRUE(running.Process(ch, in[ch], discarded.data(), frames, Identity{}));
                 }
             }
             position += static_cast<std::size_t>(frames);
         }
         EXPECT_GT(switches, 50);
         EXPECT_GT(compared, 100);
+        EXPECT_GT(stereoBlocks, 20);
     }
 }
 
@@ -293,19 +329,7 @@ TEST(OversamplerBlockTest, OutputDependsNeitherOnBlockCutsNorOnStereoNorOnKernel
         // Both channels at once: each channel as if alone.
         Oversampler stereo(kFactor, quality, 48000.0, 4096);
         Smoother left, right;
-        auto both = [&](double* pairs, int count) {
-            std::vector<double> l(static_cast<std::size_t>(count)), r(l.size());
-            for (std::size_t i = 0; i < l.size(); ++i) {
-                l[i] = pairs[2 * i];
-                r[i] = pairs[2 * i + 1];
-            }
-            left(l.data(), count);
-            right(r.data(), count);
-            for (std::size_t i = 0; i < l.size(); ++i) {
-                pairs[2 * i] = l[i];
-                pairs[2 * i + 1] = r[i];
-            }
-        };
+        auto both = SplitChains(left, right);
         std::vector<double> outLeft(input.size()), outRight(input.size());
         for (std::size_t at = 0; at < input.size(); at += 1000) {
             const int frames = static_cast<int>(std::min<std::size_t>(1000, input.size() - at));
@@ -317,6 +341,18 @@ TEST(OversamplerBlockTest, OutputDependsNeitherOnBlockCutsNorOnStereoNorOnKernel
         Oversampler alone(kFactor, quality, 48000.0, 4096);
         EXPECT_EQ(outRight, ProcessInBlocks(alone, other, {1000}, Smoother{}, 1));
     }
+}
+
+// The kernels in use follow the processor and LUMARO_BASELINE_KERNELS, for
+// the FIR stages and the chain alike (CTest runs this binary once more with
+// the variable set).
+TEST(KernelChoiceTest, FollowsTheProcessorAndTheEnvironment) {
+    const char* forced = std::getenv("LUMARO_BASELINE_KERNELS");
+    const bool baseline =
+        (forced != nullptr && std::string(forced) != "0") || equalizer::kernels::Avx2() == nullptr;
+    const std::string expected = baseline ? "sse2" : "avx2";
+    EXPECT_EQ(Oversampler(kFactor, kRealTimeQuality, 48000.0, 512).Kernels().name, expected);
+    EXPECT_EQ(equalizer::EqualizerChain().Kernels().name, expected);
 }
 
 // --- Frequency response ----------------------------------------------------
