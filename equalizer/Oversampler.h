@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <type_traits>
-#include <vector>
 
 namespace equalizer {
 

@@ -238,12 +238,15 @@ EquirippleLowpass DesignEquiripple(int halfOrder, long double passbandEnd,
         samples[static_cast<std::size_t>(k)] = response(std::cos(angle(k)));
     EquirippleLowpass result;
     result.taps.resize(static_cast<std::size_t>(length));
-    for (int n = 0; n < length; ++n) {
+    // The first half, mirrored: exactly symmetric.
+    for (int n = 0; n <= halfOrder; ++n) {
         Wide sum = samples[0];
         const int offset = n - halfOrder + length; // non-negative, same cosines
         for (int k = 1; k <= halfOrder; ++k)
             sum += 2 * samples[static_cast<std::size_t>(k)] * Wide(std::cos(angle(k * offset)));
-        result.taps[static_cast<std::size_t>(n)] = static_cast<Real>(sum / length);
+        const auto tap = static_cast<Real>(sum / length);
+        result.taps[static_cast<std::size_t>(n)] = tap;
+        result.taps[static_cast<std::size_t>(length - 1 - n)] = tap;
     }
     result.passbandRipple = std::fabs(delta);
     result.stopbandRipple = std::fabs(delta) / stopbandWeight;

@@ -426,17 +426,24 @@ TEST(OversamplerRealTimeTest, ProcessingFeedingAndResetsDoNotAllocate) {
             Oversampler oversampler(kFactor, quality, 48000.0, maxBlock);
             const std::vector<double> input = Noise(static_cast<std::size_t>(maxBlock), 3);
             std::vector<double> output(static_cast<std::size_t>(maxBlock));
+            std::vector<double> other(output.size());
+            const double* inputs[] = {input.data(), input.data()};
+            double* outputs[] = {output.data(), other.data()};
             std::mt19937 generator(static_cast<unsigned>(maxBlock + quality));
             std::uniform_int_distribution<int> anySize(1, maxBlock);
             double sink = 0.0;
             auto chain = [&sink](double* samples, int count) { sink += samples[count - 1]; };
 
+            // Feeding, one channel or both at once (which moves the histories
+            // between their layouts), and clearing.
             testing_support::AllocationCounter counter;
             for (int block = 0; block < 300; ++block) {
                 const int frames = block % 2 == 0 ? maxBlock : anySize(generator);
                 const int channel = block % 4 < 2 ? 0 : 1;
                 if (block % 5 == 0)
                     oversampler.Feed(channel, input.data(), frames);
+                else if (block % 3 == 0)
+                    oversampler.ProcessStereo(inputs, outputs, frames, chain);
                 else
                     oversampler.Process(channel, input.data(), output.data(), frames, chain);
                 if (block % 50 == 0)
