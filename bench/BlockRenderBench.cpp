@@ -7,7 +7,9 @@
 #include "equalizer/EqualizerProcessor.h"
 #include "equalizer/Oversampler.h"
 #include "equalizer/Parameters.h"
+#include "equalizer/SampleChecks.h"
 #include "reference/ReferenceEqualizer.h"
+#include "reference/SoxrOversampler.h"
 
 #include <benchmark/benchmark.h>
 
@@ -120,8 +122,64 @@ void BM_ReferenceRender(benchmark::State& state, bool oversampled) {
     SetCounters(state);
 }
 
+// Today's chain inside the libsoxr pair the plug-in used before: the plain
+// path kept it fed, the oversampled path ran the chain per channel inside it.
+void BM_SoxrRender(benchmark::State& state, bool oversampled) {
+    reference::SoxrOversampler oversampler(eq::EqualizerProcessor::oversamplingFactor,
+                                           eq::EqualizerProcessor::realtimeQuality, rateHz,
+                                           eq::EqualizerProcessor::minimumScratchFrames);
+    eq::EqualizerChain chain;
+    chain.SetHighPassEnabled(true);
+    const double frequencies[4] = {80.0, 110.0, 400.0, 3150.0};
+    const double gains[5] = {0.0, 4.0, -6.0, 3.0, 5.0};
+    for (int b = 0; b < 5; ++b) {
+        if (b < 4)
+            chain.SetBandFrequency(b, frequencies[b]);
+        if (b > 0)
+            chain.SetBandGainDb(b, gains[b]);
+    }
+    chain.SetSampleRateAndReset(oversampled ? rateHz * 4.0 : rateHz);
+    const std::vector<double> input[2] = {Noise(1), Noise(2)};
+    std::vector<double> copy(blockFrames);
+    std::vector<double> output[2] = {std::vector<double>(blockFrames),
+                                     std::vector<double>(blockFrames)};
+    for (auto _ : state) {
+        if (oversampled) {
+            for (int ch = 0; ch < 2; ++ch) {
+                std::copy(input[ch].begin(), input[ch].end(), copy.begin());
+                auto run = [&chain, ch](double* samples, int count) {
+                    chain.ProcessChannel(samples, count, ch);
+                };
+                oversampler.Process(ch, copy.data(), output[ch].data(), blockFrames, run);
+            }
+        } else {
+            for (int ch = 0; ch < 2; ++ch) {
+                oversampler.Feed(ch, input[ch].data(), blockFrames);
+                std::copy(input[ch].begin(), input[ch].end(), output[ch].begin());
+            }
+            chain.ProcessStereo(output[0].data(), output[1].data(), blockFrames);
+        }
+        benchmark::DoNotOptimize(output[0].data());
+        benchmark::DoNotOptimize(output[1].data());
+    }
+    SetCounters(state);
+}
+
+// The check for non-finite input that every block makes, per channel.
+void BM_NonFiniteCheck(benchmark::State& state) {
+    const std::vector<double> input[2] = {Noise(1), Noise(2)};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(eq::AllFinite(input[0].data(), blockFrames));
+        benchmark::DoNotOptimize(eq::AllFinite(input[1].data(), blockFrames));
+    }
+    SetCounters(state);
+}
+
 } // namespace
 
+BENCHMARK(BM_NonFiniteCheck);
+BENCHMARK_CAPTURE(BM_SoxrRender, plain, false);
+BENCHMARK_CAPTURE(BM_SoxrRender, oversampled, true);
 BENCHMARK_CAPTURE(BM_Render, plain, false);
 BENCHMARK_CAPTURE(BM_ReferenceRender, plain, false);
 BENCHMARK_CAPTURE(BM_Render, oversampled, true);

@@ -91,7 +91,7 @@ public:
                     if constexpr (lanes == 1) {
                         run = pipeline::SingleChannelRunFor(count, highPassFirst);
                     } else {
-                        run = pipeline::SettledRunFor<T>(count, highPassFirst);
+                        run = chain.chainKernels->settledRun(count, highPassFirst);
                     }
                     run(stages, y + done, s + done, n - done);
                 }
@@ -265,30 +265,54 @@ void EqualizerChain::ProcessStereo(double* left, double* right, int count) {
         ProcessChannel(right, count, 1);
         return;
     }
+    ProcessFrames(StridedFrames{left, right, 1}, count);
+}
+
+void EqualizerChain::ProcessInterleaved(double* pairs, int count) {
+    ProcessFrames(StridedFrames{pairs, pairs + 1, 2}, count);
+}
+
+void EqualizerChain::ProcessFrames(StridedFrames frames, int count) {
     Runner<DoublePair> runner(*this, {0, 1});
     const double colour = std::fabs(outputGainDb / outputInjection) + outputColour;
     DoublePair y[chunkFrames];
     DoublePair sine[chunkFrames];
+    double* const left = frames.left;
+    double* const right = frames.right;
+    const std::ptrdiff_t stride = frames.stride;
+    const kernels::ChainKernels& kernels = *chainKernels;
     for (int start = 0; start < count; start += chunkFrames) {
         const int n = std::min(chunkFrames, count - start);
-        for (int f = 0; f < n; ++f) {
-            y[f] = DoublePair{left[start + f], right[start + f]};
-            sine[f] = static_cast<DoublePair>(ClampedSine(static_cast<__m128d>(y[f])));
-        }
+        const std::ptrdiff_t at = start * stride;
+        kernels.gather(left + at, right + at, stride, y, n);
+        kernels.sine(reinterpret_cast<const double*>(y), reinterpret_cast<double*>(sine), 2 * n);
         const int done = runner.Run(y, sine, n);
-        const DoublePair c = pipeline::Broadcast<DoublePair>(colour);
-        const DoublePair g = pipeline::Broadcast<DoublePair>(outputGain);
-        for (int f = 0; f < done; ++f) {
-            const DoublePair out = c * sine[f] + y[f] * g; // the output stage
-            left[start + f] = out[0];
-            right[start + f] = out[1];
-        }
+        kernels.finish(y, sine, done, colour, outputGain, left + at, right + at, stride);
         if (done < n) {
             // The channels no longer run the same bands (only possible after
             // unequal histories of set-up calls): finish them one by one.
-            ProcessChannel(left + start + done, count - start - done, 0);
-            ProcessChannel(right + start + done, count - start - done, 1);
+            FinishChannelByChannel(frames, start + done, count);
             return;
+        }
+    }
+}
+
+void EqualizerChain::FinishChannelByChannel(StridedFrames frames, int from, int count) {
+    if (frames.stride == 1) {
+        ProcessChannel(frames.left + from, count - from, 0);
+        ProcessChannel(frames.right + from, count - from, 1);
+        return;
+    }
+    double samples[chunkFrames];
+    for (int ch = 0; ch < maxChannels; ++ch) {
+        double* base = ch == 0 ? frames.left : frames.right;
+        for (int start = from; start < count; start += chunkFrames) {
+            const int n = std::min(chunkFrames, count - start);
+            for (int f = 0; f < n; ++f)
+                samples[f] = base[(start + f) * frames.stride];
+            ProcessChannel(samples, n, ch);
+            for (int f = 0; f < n; ++f)
+                base[(start + f) * frames.stride] = samples[f];
         }
     }
 }

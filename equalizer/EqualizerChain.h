@@ -1,7 +1,9 @@
 #pragma once
 
 #include "equalizer/BiquadSection.h"
+#include "equalizer/ChainKernels.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace equalizer {
@@ -60,6 +62,10 @@ public:
     // allocate.
     void ProcessStereo(double* left, double* right, int count);
 
+    // [audio] The same for count interleaved (left, right) pairs, in place.
+    // Wait-free, does not allocate.
+    void ProcessInterleaved(double* pairs, int count);
+
     // Parameter mapping helpers: retarget both channels, channel 0 first.
     // Each setter performs one glide step at once.
     void SetBandFrequency(int band, double hz);
@@ -67,6 +73,13 @@ public:
     void SetHighPassEnabled(bool enabled) { highPassEnabled = enabled; }
     // Unsmoothed: applies from the next sample.
     void SetOutputGainDb(double db);
+
+    // Kernels of the stereo paths' settled runs (PreferredChain() unless set).
+    // Same bits either way.
+    // [ui, processing stopped]
+    void UseKernels(const kernels::ChainKernels& set) { chainKernels = &set; }
+    // [any]
+    const kernels::ChainKernels& Kernels() const { return *chainKernels; }
 
     // [set-up or audio between blocks] Runs every section at rate (truncated
     // to an integer) and resets it: history cleared, glides completed, and
@@ -91,10 +104,20 @@ public:
     static constexpr double outputColour = 0.01;
 
     // Frames per chunk: the sine and the work buffer live on the stack.
-    static constexpr int chunkFrames = 128;
+    static constexpr int chunkFrames = 256;
 
 private:
     template <class T> class Runner;
+    // Frame f of a stereo block: left[f·stride] and right[f·stride].
+    struct StridedFrames {
+        double* left;
+        double* right;
+        std::ptrdiff_t stride;
+    };
+    void ProcessFrames(StridedFrames frames, int count);
+    void FinishChannelByChannel(StridedFrames frames, int from, int count);
+
+    const kernels::ChainKernels* chainKernels = &kernels::PreferredChain();
 };
 
 } // namespace equalizer

@@ -1,6 +1,7 @@
 #include "equalizer/EqualizerProcessor.h"
 
 #include "equalizer/Parameters.h"
+#include "equalizer/SampleChecks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,7 +88,10 @@ void EqualizerProcessor::ApplyParameter(int index, double value) {
         break;
     case Oversampling:
         oversamplingRequested = value >= 0.5;
-        oversamplingPending = oversamplingRequested != oversamplingActive;
+        // While offline rendering forces oversampling, the switch only
+        // chooses what is restored when it ends: a host that resends the
+        // current values during an export must not turn the forcing off.
+        oversamplingPending = !offlineForced && oversamplingRequested != oversamplingActive;
         break;
     default:
         break;
@@ -103,15 +107,16 @@ int EqualizerProcessor::Reset(double newSampleRate, int blockSize, bool renderin
     crossfadeActive = false;
     crossfadeRemaining = 0;
 
+    // The switch's own setting (oversamplingRequested) is what offline
+    // rendering restores when it ends: the value it had before, or the last
+    // change made while the forcing held.
     if (renderingOffline && !offlineForced) {
-        savedBeforeOffline = oversamplingActive;
         oversamplingActive = true;
         offlineForced = true;
         oversamplingPending = false;
     } else if (!renderingOffline && offlineForced) {
         offlineForced = false;
-        oversamplingActive = savedBeforeOffline;
-        oversamplingRequested = savedBeforeOffline;
+        oversamplingActive = oversamplingRequested;
         oversamplingPending = false;
     }
     if (oversamplingPending) {
@@ -121,7 +126,9 @@ int EqualizerProcessor::Reset(double newSampleRate, int blockSize, bool renderin
 
     const int maxBlock = std::max(blockSize, minimumScratchFrames);
     const int quality = renderingOffline ? offlineQuality : realtimeQuality;
-    // Rebuilt at every reset, so the resamplers start with empty history.
+    // Every reset starts the resamplers with empty history; only a new
+    // quality or a larger block allocates (a stop and restart of processing
+    // with the same settings does not).
     if (!oversampler) {
         oversampler =
             std::make_unique<Oversampler>(oversamplingFactor, quality, sampleRate, maxBlock);
@@ -132,8 +139,9 @@ int EqualizerProcessor::Reset(double newSampleRate, int blockSize, bool renderin
         oversampler->Rebuild();
     }
     for (int ch = 0; ch < maxChannels; ++ch) {
-        scratch[ch].assign(static_cast<size_t>(maxBlock), 0.0);
-        oversampledOut[ch].assign(static_cast<size_t>(maxBlock), 0.0);
+        for (std::vector<double>* buffer : {&scratch[ch], &oversampledOut[ch], &cleanInput[ch]}) {
+            buffer->assign(static_cast<size_t>(maxBlock), 0.0);
+        }
     }
     oversamplerLatency = oversampler->Latency();
     UpdateSectionRates();
@@ -176,12 +184,16 @@ bool EqualizerProcessor::ClaimLatencyChange(int& latency) {
     return true;
 }
 
-void EqualizerProcessor::Render(const double* const* inputs, double* const* outputs, int frames,
+void EqualizerProcessor::Render(const double* const* rawInputs, double* const* outputs, int frames,
                                 const BlockChannels& channels) {
+    // A flush without frames still carries the switch (its latency is then
+    // reported at the next idle tick).
+    ApplyPendingSwitch();
     if (frames <= 0) {
         return;
     }
-    ApplyPendingSwitch();
+    const double* inputs[maxChannels];
+    SilenceNonFinite(rawInputs, inputs, frames, channels);
     if (!oversamplingActive && !crossfadeActive) {
         KeepResamplersFed(inputs, frames, channels);
     }
@@ -191,6 +203,26 @@ void EqualizerProcessor::Render(const double* const* inputs, double* const* outp
         ProcessOversampled(inputs, outputs, frames, channels);
     } else {
         ProcessPlain(inputs, outputs, frames, channels);
+    }
+}
+
+void EqualizerProcessor::SilenceNonFinite(const double* const* rawInputs, const double** inputs,
+                                          int frames, const BlockChannels& c) {
+    // A non-finite sample would stay in the sections' recursions (and in the
+    // resamplers' histories) and silence the channel for good; treated as
+    // silence here, it costs the block it came in and nothing after.
+    for (int ch = 0; ch < maxChannels; ++ch) {
+        inputs[ch] = rawInputs[ch];
+        if (ch >= c.count || !c.inputConnected[ch] || AllFinite(rawInputs[ch], frames) ||
+            frames > static_cast<int>(cleanInput[ch].size())) {
+            continue;
+        }
+        double* clean = cleanInput[ch].data();
+        for (int i = 0; i < frames; ++i) {
+            const double x = rawInputs[ch][i];
+            clean[i] = x - x == 0.0 ? x : 0.0;
+        }
+        inputs[ch] = clean;
     }
 }
 
@@ -234,8 +266,27 @@ bool EqualizerProcessor::RunOversampled(int ch, const double* input, double* out
     return oversampler->Process(ch, input, output, frames, runChain);
 }
 
+bool EqualizerProcessor::RunOversampledStereo(const double* const* copies, double* const* outputs,
+                                              int frames) {
+    auto runChain = [this](double* pairs, int count) { chain.ProcessInterleaved(pairs, count); };
+    return oversampler->ProcessStereo(copies, outputs, frames, runChain);
+}
+
 void EqualizerProcessor::ProcessOversampled(const double* const* inputs, double* const* outputs,
                                             int frames, const BlockChannels& c) {
+    if (Processes(c, 0) && Processes(c, 1) && frames <= ScratchCapacity() &&
+        !Overlap(outputs[0], outputs[1], frames)) {
+        // Both channels through the chain's two vector lanes. The inputs are
+        // copied first, so an output may be any host buffer.
+        CopySamples(inputs[0], scratch[0].data(), frames);
+        CopySamples(inputs[1], scratch[1].data(), frames);
+        const double* copies[] = {scratch[0].data(), scratch[1].data()};
+        if (!RunOversampledStereo(copies, outputs, frames)) {
+            std::fill(outputs[0], outputs[0] + frames, 0.0);
+            std::fill(outputs[1], outputs[1] + frames, 0.0);
+        }
+        return;
+    }
     for (int ch = 0; ch < maxChannels; ++ch) {
         if (!Processes(c, ch)) {
             continue;
@@ -269,14 +320,24 @@ void EqualizerProcessor::ProcessCrossfade(const double* const* inputs, double* c
 
     if (canOversample) {
         const int remainingAtStart = crossfadeRemaining;
-        for (int ch = 0; ch < maxChannels; ++ch) {
-            if (!Processes(c, ch)) {
-                continue;
+        // Both channels through the stereo path when both take part, as the
+        // oversampled path that follows runs them (same bits either way).
+        bool ran[maxChannels] = {false, false};
+        if (Processes(c, 0) && Processes(c, 1)) {
+            const double* copies[] = {scratch[0].data(), scratch[1].data()};
+            double* results[] = {oversampledOut[0].data(), oversampledOut[1].data()};
+            ran[0] = ran[1] = RunOversampledStereo(copies, results, frames);
+        } else {
+            for (int ch = 0; ch < maxChannels; ++ch) {
+                ran[ch] = Processes(c, ch) &&
+                          RunOversampled(ch, scratch[ch].data(), oversampledOut[ch].data(), frames);
             }
-            double* o = oversampledOut[ch].data();
-            if (!RunOversampled(ch, scratch[ch].data(), o, frames)) {
+        }
+        for (int ch = 0; ch < maxChannels; ++ch) {
+            if (!ran[ch]) {
                 continue; // keep the plain result
             }
+            const double* o = oversampledOut[ch].data();
             double* out = outputs[ch];
             for (int j = 0; j < frames; ++j) {
                 const double p = out[j];

@@ -49,12 +49,15 @@ public:
     void ApplyParameter(int index, double value);
 
     // [ui, processing stopped] Offline forcing or its undoing, the pending
-    // switch, resamplers rebuilt with empty history, buffers sized, sections
-    // re-rated and reset. Allocates. Returns the latency to report now.
+    // switch, resampler histories cleared, buffers sized, sections re-rated
+    // and reset. Allocates only when the quality changes or the block size
+    // grows. Returns the latency to report now.
     int Reset(double sampleRate, int blockSize, bool renderingOffline);
 
     // [audio] wait-free, no allocation. Applies a pending switch (with
-    // crossfade and deferred latency report), then runs one of the paths.
+    // crossfade and deferred latency report; also for frames = 0, a flush),
+    // then runs one of the paths. Non-finite input samples are taken as
+    // silence.
     void Render(const double* const* inputs, double* const* outputs, int frames,
                 const BlockChannels& channels);
 
@@ -88,6 +91,9 @@ private:
     void ProcessCrossfade(const double* const* inputs, double* const* outputs, int frames,
                           const BlockChannels& c);
     bool RunOversampled(int ch, const double* input, double* output, int frames);
+    bool RunOversampledStereo(const double* const* copies, double* const* outputs, int frames);
+    void SilenceNonFinite(const double* const* rawInputs, const double** inputs, int frames,
+                          const BlockChannels& c);
 
     EqualizerChain chain;
     std::unique_ptr<Oversampler> oversampler;
@@ -96,6 +102,8 @@ private:
     // during a crossfade.
     std::vector<double> scratch[maxChannels];
     std::vector<double> oversampledOut[maxChannels];
+    // An input block with non-finite samples, with those samples silenced.
+    std::vector<double> cleanInput[maxChannels];
     double sampleRate = 48000.0;
     bool oversamplingActive = false;
     bool oversamplingRequested = false;
@@ -108,7 +116,6 @@ private:
     std::atomic<bool> latencyChanged{false};
     std::atomic<int> reportedLatency{0};
     bool offlineForced = false;
-    bool savedBeforeOffline = false;
     bool crossfadeActive = false;
     int crossfadeRemaining = 0;
 };

@@ -1,81 +1,45 @@
 #include "equalizer/Oversampler.h"
 
-#include "equalizer/ResamplerQuality.h"
-
-#include <soxr.h>
+#include "equalizer/OversamplerFilters.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <complex>
 
 namespace equalizer {
 
 namespace {
 
-// soxr's default large DFT (2^17) makes bursts of tens of thousands of samples;
-// 2^10 cuts the real-time latency from about 1715 to about 690 host samples for
-// roughly 15 % more work.
-constexpr unsigned kLog2LargeDftSize = 10;
+// The frequency at which the latency is the delay: low enough that the
+// minimum-phase filters' dispersion near the band edge does not enter.
+constexpr double kLatencyFrequencyHz = 1000.0;
 
-// Room in the run buffers beyond one block. Runs longer than a buffer are
-// drained in several calls, so this only trades memory for call count.
-constexpr int kRunAllowance = 4096;
-// Spare FIFO room beyond the calibrated extremes.
-constexpr int kFifoSlack = 64;
-
-// The backlog pattern repeats with the joint period of the two resamplers'
-// DFT blocks (tens of thousands of samples at 2^10); the scan runs at least
-// this long, and longer while it still finds new extremes.
-constexpr int kScanSamples = 1 << 16;
-constexpr int kScanExtension = 1 << 14;
-constexpr int kMaxScanSamples = 1 << 18;
-
-// The first priming write: this many largest blocks plus enough to pass soxr's
-// FIFO compaction threshold (16 KiB) several times over.
-constexpr std::size_t kGulpBlocks = 4;
-constexpr std::size_t kGulpExtraFrames = 1 << 14;
-
-constexpr int kMinPrimingPasses = 3;
-constexpr int kMaxPrimingPasses = 16;
-
-// Impulse position and trailing silence for the group-delay measurement: far
-// enough from the start that the filters' pre-ringing is not cut off, long
-// enough that the response has died away.
-constexpr int kImpulseOffset = 256;
-constexpr int kImpulseTail = 1 << 14;
-
-soxr* CreateResampler(double inputRateHz, double outputRateHz, const soxr_quality_spec_t& recipe) {
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
-    soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-    runtime.log2_large_dft_size = kLog2LargeDftSize;
-    soxr_error_t error = nullptr;
-    soxr_t resampler = soxr_create(inputRateHz, outputRateHz, 1, &error, &io, &recipe, &runtime);
-    if (error != nullptr && resampler != nullptr) {
-        soxr_delete(resampler);
-        resampler = nullptr;
-    }
-    return resampler;
+int PhaseLength(const FirTaps& filter) {
+    return (filter.count + 1) / 2;
 }
 
-// Runs a resampler to the end of its input and appends everything it delivers.
-void Flush(soxr* resampler, const std::vector<double>& input, std::vector<double>& output) {
-    std::vector<double> run(static_cast<std::size_t>(kRunAllowance) * 4);
-    std::size_t produced = 0;
-    soxr_process(resampler, input.data(), input.size(), nullptr, run.data(), run.size(), &produced);
-    output.insert(output.end(), run.begin(), run.begin() + static_cast<std::ptrdiff_t>(produced));
-    do {
-        produced = 0;
-        soxr_process(resampler, nullptr, 0, nullptr, run.data(), run.size(), &produced);
-        output.insert(output.end(), run.begin(),
-                      run.begin() + static_cast<std::ptrdiff_t>(produced));
-    } while (produced > 0);
+double Tap(const FirTaps& filter, int n) {
+    return n < filter.count ? filter.taps[n] : 0.0;
+}
+
+// Phase delay, in the filter's own samples, at `cycles` per sample: the
+// centroid first, then the small remaining phase, which needs no unwrapping.
+double PhaseDelay(const FirTaps& filter, double cycles) {
+    double sum = 0.0;
+    double moment = 0.0;
+    for (int n = 0; n < filter.count; ++n) {
+        sum += filter.taps[n];
+        moment += n * filter.taps[n];
+    }
+    const double centroid = moment / sum;
+    const double w = 2.0 * M_PI * cycles;
+    std::complex<double> response = 0.0;
+    for (int n = 0; n < filter.count; ++n)
+        response += filter.taps[n] * std::polar(1.0, -w * (n - centroid));
+    return centroid - std::arg(response) / w;
 }
 
 } // namespace
-
-void Oversampler::SoxrDeleter::operator()(soxr* resampler) const noexcept {
-    soxr_delete(resampler);
-}
 
 Oversampler::Oversampler(int factor, int quality, double sampleRate, int maxBlock)
     : factor(factor), quality(quality), sampleRate(sampleRate), maxBlock(maxBlock) {
@@ -85,170 +49,273 @@ Oversampler::Oversampler(int factor, int quality, double sampleRate, int maxBloc
 Oversampler::~Oversampler() = default;
 
 bool Oversampler::ParametersValid() const noexcept {
-    return factor >= 1 && factor <= kMaxFactor && std::isfinite(sampleRate) && sampleRate > 0.0 &&
+    return (factor == 2 || factor == 4) && std::isfinite(sampleRate) && sampleRate > 0.0 &&
            maxBlock >= 1 && maxBlock <= kMaxBlockLimit;
 }
 
 void Oversampler::Rebuild() {
     ready = false;
     latency = 0;
-    for (ChannelState& state : channels)
-        state = ChannelState{};
+    exactLatency = 0.0;
     if (!ParametersValid())
         return;
-    for (ChannelState& state : channels) {
-        if (!BuildChannel(state)) {
-            for (ChannelState& built : channels)
-                built = ChannelState{};
-            return;
-        }
-    }
-
-    // Both channels see the same calibration sequence, so their backlogs are
-    // the same; the extremes are still merged so that neither can run dry.
-    const std::vector<double> zeros(static_cast<std::size_t>(maxBlock), 0.0);
-    Calibration calibration{std::numeric_limits<std::int64_t>::min(),
-                            std::numeric_limits<std::int64_t>::max()};
-    for (ChannelState& state : channels) {
-        Prime(state, zeros);
-        ScanBacklog(state, calibration);
-    }
-
-    // The FIFO delay is the largest backlog, so that every output sample the
-    // host asks for has been delivered by then. The zeros already in flight
-    // inside soxr count towards it, so each FIFO is pre-filled with the rest.
-    const std::int64_t fifoDelay = calibration.maxBacklog;
-    const auto capacity =
-        static_cast<std::size_t>(calibration.maxBacklog - calibration.minBacklog) +
-        static_cast<std::size_t>(maxBlock) + kFifoSlack;
-    for (ChannelState& state : channels) {
-        const std::int64_t inFlight = state.samplesIn - state.samplesOut;
-        state.fifo.Resize(capacity);
-        state.fifo.FillWithZeros(
-            static_cast<std::size_t>(std::max<std::int64_t>(0, fifoDelay - inFlight)));
-        state.dropouts = 0;
-    }
-
-    // soxr aligns its output with its input up to the filters' own delay, which
-    // for minimum phase is a fraction of a sample to a few samples (and may be
-    // negative: soxr places the response's peak, not its centroid, at zero).
-    // The delay of low frequencies is what a listener and a host's delay
-    // compensation line up, so that is the one added.
-    latency = static_cast<int>(std::lround(static_cast<double>(fifoDelay) + MeasureGroupDelay()));
+    if (factor != builtFactor || quality != builtQuality)
+        Allocate();
+    ComputeLatency();
+    ClearHistory();
     ready = true;
 }
 
-bool Oversampler::BuildChannel(ChannelState& state) {
-    const soxr_quality_spec_t recipe = MakeSoxrQualitySpec(LookUpResamplerQuality(quality));
-    const double oversampledRateHz = sampleRate * factor;
-    state.upsampler.reset(CreateResampler(sampleRate, oversampledRateHz, recipe));
-    state.downsampler.reset(CreateResampler(oversampledRateHz, sampleRate, recipe));
-    if (!state.upsampler || !state.downsampler)
-        return false;
-    const auto hostRun = static_cast<std::size_t>(maxBlock) + kRunAllowance;
-    state.upBuffer.assign(hostRun * static_cast<std::size_t>(factor), 0.0);
-    state.downBuffer.assign(hostRun, 0.0);
-    return true;
-}
-
-void Oversampler::Prime(ChannelState& state, const std::vector<double>& zeros) {
-    Gulp(state);
-    // Full blocks and odd sizes then visit the phases of soxr's DFT blocks that
-    // ordinary processing meets. A pass that produces no longer run than any
-    // before means the pattern has settled.
-    const int sizes[] = {maxBlock,     1,  maxBlock, 7, 13,           64,  maxBlock / 2 + 1,
-                         maxBlock - 1, 97, maxBlock, 3, maxBlock / 3, 512, maxBlock};
-    std::size_t longestRun = 0;
-    for (int pass = 0; pass < kMaxPrimingPasses; ++pass) {
-        const std::size_t before = longestRun;
-        for (const int size : sizes) {
-            const int frames = std::clamp(size, 1, maxBlock);
-            const std::int64_t outBefore = state.samplesOut;
-            Stream(state, zeros.data(), frames, nullptr, false);
-            longestRun =
-                std::max(longestRun, static_cast<std::size_t>(state.samplesOut - outBefore));
+void Oversampler::Allocate() {
+    const OversamplerFilters& filters = LookUpOversamplerFilters(quality);
+    const auto arrange = [](const FirTaps& filter, StageTaps& stage) {
+        const int k = PhaseLength(filter);
+        const auto size = static_cast<std::size_t>(k);
+        stage.taps = k;
+        stage.phase0.Assign(size);
+        stage.phase1.Assign(size);
+        stage.pairs.Assign(2 * size);
+        stage.upQuads.Assign(4 * size);
+        stage.downQuads.Assign(4 * size);
+        for (std::size_t j = 0; j < size; ++j) {
+            const int m = k - 1 - static_cast<int>(j); // j runs from the oldest input to the newest
+            // The interpolator's gain of 2 restores the level the zeros
+            // between the input samples take away.
+            const double c0 = 2.0 * Tap(filter, 2 * m);
+            const double c1 = 2.0 * Tap(filter, 2 * m + 1);
+            const double even = Tap(filter, 2 * m + 1);
+            const double odd = Tap(filter, 2 * m);
+            stage.phase0[j] = c0;
+            stage.phase1[j] = c1;
+            stage.pairs[2 * j] = even;
+            stage.pairs[2 * j + 1] = odd;
+            const double up[4] = {c0, c0, c1, c1};
+            const double down[4] = {even, even, odd, odd};
+            std::copy_n(up, 4, stage.upQuads.data() + 4 * j);
+            std::copy_n(down, 4, stage.downQuads.data() + 4 * j);
         }
-        if (pass + 1 >= kMinPrimingPasses && longestRun == before)
-            break;
+    };
+    arrange(filters.first, first);
+    const bool twoStages = factor == 4;
+    if (twoStages) {
+        arrange(filters.second, second);
+    } else {
+        second.taps = 0;
+        for (AlignedBuffer* buffer :
+             {&second.phase0, &second.phase1, &second.pairs, &second.upQuads, &second.downQuads})
+            buffer->Assign(0);
     }
+
+    const auto k1 = static_cast<std::size_t>(first.taps);
+    const auto k2 = static_cast<std::size_t>(second.taps);
+    constexpr auto chunk = static_cast<std::size_t>(kChunkFrames);
+    // Every state value is a function of this many recent host samples.
+    historyFrames = 2 * first.taps + second.taps + 4;
+    int ring = 1;
+    while (ring < historyFrames)
+        ring <<= 1;
+    recentMask = ring - 1;
+    const auto size = [&](StageBuffers& buffers, std::size_t channelCount) {
+        buffers.upFirst.Assign(channelCount * (k1 - 1 + chunk));
+        buffers.upSecond.Assign(twoStages ? channelCount * (k2 - 1 + 2 * chunk) : 0);
+        buffers.downSecond.Assign(twoStages ? channelCount * (2 * (k2 - 1) + 4 * chunk) : 0);
+        buffers.downFirst.Assign(channelCount * (2 * (k1 - 1) + 2 * chunk));
+    };
+    for (ChannelState& state : channels) {
+        size(state.stages, 1);
+        state.recent.Assign(static_cast<std::size_t>(ring));
+    }
+    size(interleaved, kChannels);
+    identityScratch.Assign(chunk);
+    builtFactor = factor;
+    builtQuality = quality;
 }
 
-void Oversampler::Gulp(ChannelState& state) {
-    // soxr's internal FIFOs grow by realloc whenever a write does not fit, and
-    // whether it fits depends on where their read position happens to be, so
-    // ordinary blocks can trigger a growth long after start-up. One write far
-    // larger than any later one, taken whole into each FIFO, grows them once
-    // beyond every later need (they never shrink).
-    const std::size_t hostFrames =
-        static_cast<std::size_t>(maxBlock) * kGulpBlocks + kGulpExtraFrames;
-    const std::vector<double> zeros(hostFrames, 0.0);
-    std::vector<double> oversampled(hostFrames * static_cast<std::size_t>(factor) + kRunAllowance);
-    std::vector<double> host(hostFrames + kRunAllowance);
-    std::size_t upCount = 0;
-    soxr_process(state.upsampler.get(), zeros.data(), zeros.size(), nullptr, oversampled.data(),
-                 oversampled.size(), &upCount);
-    std::size_t downCount = 0;
-    soxr_process(state.downsampler.get(), oversampled.data(), upCount, nullptr, host.data(),
-                 host.size(), &downCount);
-    state.samplesIn += static_cast<std::int64_t>(hostFrames);
-    state.samplesOut += static_cast<std::int64_t>(downCount);
+void Oversampler::ComputeLatency() {
+    // Up by two is zero-stuffing and the filter; down by two is the filter
+    // and keeping the second sample of each pair, one high-rate sample ahead.
+    const OversamplerFilters& filters = LookUpOversamplerFilters(quality);
+    const double firstDelay = PhaseDelay(filters.first, kLatencyFrequencyHz / (2.0 * sampleRate));
+    if (factor == 4) {
+        const double secondDelay =
+            PhaseDelay(filters.second, kLatencyFrequencyHz / (4.0 * sampleRate));
+        exactLatency = firstDelay + secondDelay / 2.0 - 0.75;
+    } else {
+        exactLatency = firstDelay - 0.5;
+    }
+    latency = static_cast<int>(std::lround(exactLatency));
 }
 
-void Oversampler::ScanBacklog(ChannelState& state, Calibration& calibration) {
-    // The backlog (samples in minus samples out) depends only on how many
-    // samples have gone in, not on how they were split into blocks, so feeding
-    // one sample at a time visits every value any block sequence can reach.
-    const double zero = 0.0;
-    std::int64_t maxSeen = std::numeric_limits<std::int64_t>::min();
-    std::int64_t minSeen = std::numeric_limits<std::int64_t>::max();
-    int scanned = 0;
-    int lastNewExtreme = 0;
-    while (scanned < kMaxScanSamples) {
-        Stream(state, &zero, 1, nullptr, false);
-        ++scanned;
-        const std::int64_t backlog = state.samplesIn - state.samplesOut;
-        if (backlog > maxSeen || backlog < minSeen) {
-            maxSeen = std::max(maxSeen, backlog);
-            minSeen = std::min(minSeen, backlog);
-            lastNewExtreme = scanned;
+void Oversampler::ClearChannel(ChannelState& state) noexcept {
+    for (AlignedBuffer* buffer : {&state.stages.upFirst, &state.stages.upSecond,
+                                  &state.stages.downSecond, &state.stages.downFirst, &state.recent})
+        buffer->Clear();
+    state.written = 0;
+    state.skipped = 0;
+}
+
+void Oversampler::ClearHistory() noexcept {
+    for (ChannelState& state : channels)
+        ClearChannel(state);
+    for (AlignedBuffer* buffer : {&interleaved.upFirst, &interleaved.upSecond,
+                                  &interleaved.downSecond, &interleaved.downFirst})
+        buffer->Clear();
+    stereo = false;
+}
+
+std::array<int, 4> Oversampler::HistoryLengths() const noexcept {
+    const int k1 = first.taps;
+    const int k2 = factor == 4 ? second.taps : 1;
+    return {k1 - 1, k2 - 1, 2 * (k2 - 1), 2 * (k1 - 1)};
+}
+
+void Oversampler::Interleave() noexcept {
+    const std::array<int, 4> lengths = HistoryLengths();
+    const auto parts = [](StageBuffers& b) {
+        return std::array<AlignedBuffer*, 4>{&b.upFirst, &b.upSecond, &b.downSecond, &b.downFirst};
+    };
+    const auto both = parts(interleaved);
+    const auto left = parts(channels[0].stages);
+    const auto right = parts(channels[1].stages);
+    for (std::size_t b = 0; b < 4; ++b) {
+        for (int i = 0; i < lengths[b]; ++i) {
+            const auto n = static_cast<std::size_t>(i);
+            (*both[b])[2 * n] = (*left[b])[n];
+            (*both[b])[2 * n + 1] = (*right[b])[n];
         }
-        if (scanned >= kScanSamples && scanned - lastNewExtreme >= kScanExtension)
-            break;
     }
-    calibration.maxBacklog = std::max(calibration.maxBacklog, maxSeen);
-    calibration.minBacklog = std::min(calibration.minBacklog, minSeen);
+    stereo = true;
 }
 
-double Oversampler::MeasureGroupDelay() const {
-    // A separate pair with the same settings, so the working pairs keep their
-    // calibrated state. The delay at low frequencies is the response's
-    // centroid, sum(n·h[n]) / sum(h[n]).
-    const soxr_quality_spec_t recipe = MakeSoxrQualitySpec(LookUpResamplerQuality(quality));
-    const double oversampledRateHz = sampleRate * factor;
-    const SoxrHandle upsampler(CreateResampler(sampleRate, oversampledRateHz, recipe));
-    const SoxrHandle downsampler(CreateResampler(oversampledRateHz, sampleRate, recipe));
-    if (!upsampler || !downsampler)
-        return 0.0;
-    std::vector<double> impulse(kImpulseOffset + kImpulseTail, 0.0);
-    impulse[kImpulseOffset] = 1.0;
-    std::vector<double> oversampled;
-    std::vector<double> response;
-    Flush(upsampler.get(), impulse, oversampled);
-    Flush(downsampler.get(), oversampled, response);
-    double sum = 0.0;
-    double moment = 0.0;
-    for (std::size_t n = 0; n < response.size(); ++n) {
-        sum += response[n];
-        moment += (static_cast<double>(n) - kImpulseOffset) * response[n];
+void Oversampler::Deinterleave() noexcept {
+    const std::array<int, 4> lengths = HistoryLengths();
+    const auto parts = [](StageBuffers& b) {
+        return std::array<AlignedBuffer*, 4>{&b.upFirst, &b.upSecond, &b.downSecond, &b.downFirst};
+    };
+    const auto both = parts(interleaved);
+    const auto left = parts(channels[0].stages);
+    const auto right = parts(channels[1].stages);
+    for (std::size_t b = 0; b < 4; ++b) {
+        for (int i = 0; i < lengths[b]; ++i) {
+            const auto n = static_cast<std::size_t>(i);
+            (*left[b])[n] = (*both[b])[2 * n];
+            (*right[b])[n] = (*both[b])[2 * n + 1];
+        }
     }
-    if (!(std::fabs(sum) > 0.5))
-        return 0.0;
-    return moment / sum;
+    stereo = false;
 }
 
 bool Oversampler::AcceptsBlock(int channel, const double* input, int frames) const noexcept {
     return ready && channel >= 0 && channel < kChannels && frames >= 0 && frames <= maxBlock &&
            (input != nullptr || frames == 0);
+}
+
+void Oversampler::Record(ChannelState& state, const double* input, int frames) noexcept {
+    const int ring = recentMask + 1;
+    const int skipped = std::max(0, frames - ring);
+    for (int i = skipped; i < frames; ++i)
+        state.recent[static_cast<std::size_t>((state.written + i) & recentMask)] = input[i];
+    state.written += frames;
+}
+
+void Oversampler::CatchUp(ChannelState& state) noexcept {
+    if (state.skipped == 0)
+        return;
+    // The stages run, with an identity chain as during feeding, over the
+    // samples they missed. When those are at least historyFrames, every
+    // stage's state depends on them alone: from zero history, their last
+    // historyFrames give it exactly (the ring holds zeros for what came
+    // before a stream shorter than that, as a stream from silence does).
+    // Fewer, and the state from before the feeding still counts: continue it.
+    int replay = static_cast<int>(std::min<std::int64_t>(state.skipped, historyFrames));
+    if (replay == historyFrames) {
+        for (AlignedBuffer* buffer : {&state.stages.upFirst, &state.stages.upSecond,
+                                      &state.stages.downSecond, &state.stages.downFirst})
+            buffer->Clear();
+    }
+    double chunk[kChunkFrames];
+    for (int done = 0; done < replay;) {
+        const int frames = std::min(kChunkFrames, replay - done);
+        const std::int64_t start = state.written - replay + done;
+        for (int i = 0; i < frames; ++i)
+            chunk[i] = state.recent[static_cast<std::size_t>((start + i) & recentMask)];
+        Up(state.stages, chunk, frames);
+        Down(state.stages, identityScratch.data(), frames);
+        done += frames;
+    }
+    state.skipped = 0;
+}
+
+double* Oversampler::Up(StageBuffers& b, const double* input, int frames) noexcept {
+    const int k1 = first.taps;
+    std::copy(input, input + frames, b.upFirst.data() + (k1 - 1));
+    if (factor == 4) {
+        const int k2 = second.taps;
+        double* doubled = b.upSecond.data() + (k2 - 1);
+        kernelSet->interpolate(first.phase0.data(), first.phase1.data(), k1, b.upFirst.data(),
+                               doubled, frames);
+        double* run = b.downSecond.data() + 2 * (k2 - 1);
+        kernelSet->interpolate(second.phase0.data(), second.phase1.data(), k2, b.upSecond.data(),
+                               run, 2 * frames);
+        return run;
+    }
+    double* run = b.downFirst.data() + 2 * (k1 - 1);
+    kernelSet->interpolate(first.phase0.data(), first.phase1.data(), k1, b.upFirst.data(), run,
+                           frames);
+    return run;
+}
+
+void Oversampler::Down(StageBuffers& b, double* output, int frames) noexcept {
+    const int k1 = first.taps;
+    if (factor == 4) {
+        const int k2 = second.taps;
+        kernelSet->decimate(second.pairs.data(), k2, b.downSecond.data(),
+                            b.downFirst.data() + 2 * (k1 - 1), 2 * frames);
+        // Keep the last taps − 1 inputs of each stage for the next chunk.
+        std::copy_n(b.upSecond.data() + 2 * frames, k2 - 1, b.upSecond.data());
+        std::copy_n(b.downSecond.data() + 4 * frames, 2 * (k2 - 1), b.downSecond.data());
+    }
+    kernelSet->decimate(first.pairs.data(), k1, b.downFirst.data(), output, frames);
+    std::copy_n(b.upFirst.data() + frames, k1 - 1, b.upFirst.data());
+    std::copy_n(b.downFirst.data() + 2 * frames, 2 * (k1 - 1), b.downFirst.data());
+}
+
+double* Oversampler::UpStereo(const double* left, const double* right, int frames) noexcept {
+    StageBuffers& b = interleaved;
+    const int k1 = first.taps;
+    double* newest = b.upFirst.data() + 2 * (k1 - 1);
+    for (int i = 0; i < frames; ++i) {
+        newest[2 * i] = left[i];
+        newest[2 * i + 1] = right[i];
+    }
+    if (factor == 4) {
+        const int k2 = second.taps;
+        double* doubled = b.upSecond.data() + 2 * (k2 - 1);
+        kernelSet->interpolateStereo(first.upQuads.data(), k1, b.upFirst.data(), doubled, frames);
+        double* run = b.downSecond.data() + 4 * (k2 - 1);
+        kernelSet->interpolateStereo(second.upQuads.data(), k2, b.upSecond.data(), run, 2 * frames);
+        return run;
+    }
+    double* run = b.downFirst.data() + 4 * (k1 - 1);
+    kernelSet->interpolateStereo(first.upQuads.data(), k1, b.upFirst.data(), run, frames);
+    return run;
+}
+
+void Oversampler::DownStereo(double* left, double* right, int frames) noexcept {
+    StageBuffers& b = interleaved;
+    const int k1 = first.taps;
+    if (factor == 4) {
+        const int k2 = second.taps;
+        double* halved = b.downFirst.data() + 4 * (k1 - 1);
+        kernelSet->decimateStereo(second.downQuads.data(), k2, b.downSecond.data(), halved,
+                                  halved + 1, 2, 2 * frames);
+        std::copy_n(b.upSecond.data() + 4 * frames, 2 * (k2 - 1), b.upSecond.data());
+        std::copy_n(b.downSecond.data() + 8 * frames, 4 * (k2 - 1), b.downSecond.data());
+    }
+    kernelSet->decimateStereo(first.downQuads.data(), k1, b.downFirst.data(), left, right, 1,
+                              frames);
+    std::copy_n(b.upFirst.data() + 2 * frames, 2 * (k1 - 1), b.upFirst.data());
+    std::copy_n(b.downFirst.data() + 4 * frames, 4 * (k1 - 1), b.downFirst.data());
 }
 
 bool Oversampler::ProcessWithChain(int channel, const double* input, double* output, int frames,
@@ -258,15 +325,49 @@ bool Oversampler::ProcessWithChain(int channel, const double* input, double* out
             std::fill_n(output, frames, 0.0);
         return false;
     }
-    if (frames == 0)
-        return true;
+    if (stereo)
+        Deinterleave();
     ChannelState& state = channels[static_cast<std::size_t>(channel)];
-    Stream(state, input, frames, &chain, true);
-    const auto wanted = static_cast<std::size_t>(frames);
-    const std::size_t delivered = state.fifo.Pop(output, wanted);
-    if (delivered < wanted) {
-        std::fill(output + delivered, output + wanted, 0.0);
-        ++state.dropouts;
+    CatchUp(state);
+    Record(state, input, frames);
+    for (int done = 0; done < frames;) {
+        const int n = std::min(kChunkFrames, frames - done);
+        double* run = Up(state.stages, input + done, n);
+        chain(run, factor * n);
+        Down(state.stages, output + done, n);
+        done += n;
+    }
+    return true;
+}
+
+bool Oversampler::ProcessStereoWithChain(const double* const* inputs, double* const* outputs,
+                                         int frames, OversampledStereoChainRef chain) noexcept {
+    const bool accepted = AcceptsBlock(0, inputs[0], frames) &&
+                          AcceptsBlock(1, inputs[1], frames) && outputs[0] != nullptr &&
+                          outputs[1] != nullptr;
+    if (!accepted) {
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (outputs[ch] != nullptr && frames > 0)
+                std::fill_n(outputs[ch], frames, 0.0);
+        return false;
+    }
+    // The replay runs per channel (their fed stretches may differ).
+    if (channels[0].skipped != 0 || channels[1].skipped != 0) {
+        if (stereo)
+            Deinterleave();
+        CatchUp(channels[0]);
+        CatchUp(channels[1]);
+    }
+    if (!stereo)
+        Interleave();
+    for (int ch = 0; ch < kChannels; ++ch)
+        Record(channels[static_cast<std::size_t>(ch)], inputs[ch], frames);
+    for (int done = 0; done < frames;) {
+        const int n = std::min(kChunkFrames, frames - done);
+        double* run = UpStereo(inputs[0] + done, inputs[1] + done, n);
+        chain(run, factor * n);
+        DownStereo(outputs[0] + done, outputs[1] + done, n);
+        done += n;
     }
     return true;
 }
@@ -277,58 +378,9 @@ bool Oversampler::Feed(int channel, const double* input, int frames) noexcept {
     if (frames == 0)
         return true;
     ChannelState& state = channels[static_cast<std::size_t>(channel)];
-    Stream(state, input, frames, nullptr, true);
-    const auto wanted = static_cast<std::size_t>(frames);
-    if (state.fifo.Discard(wanted) < wanted)
-        ++state.dropouts;
+    Record(state, input, frames);
+    state.skipped += frames;
     return true;
-}
-
-std::uint64_t Oversampler::DropoutCount(int channel) const noexcept {
-    if (channel < 0 || channel >= kChannels)
-        return 0;
-    return channels[static_cast<std::size_t>(channel)].dropouts;
-}
-
-void Oversampler::Stream(ChannelState& state, const double* input, int frames,
-                         const OversampledChainRef* chain, bool intoFifo) noexcept {
-    // Without an idone pointer soxr takes the whole input; output it cannot
-    // hand over in one call stays inside it and is drained by calls with an
-    // empty (but non-null: null means end of stream) input.
-    std::vector<double>& run = state.upBuffer;
-    std::size_t produced = 0;
-    soxr_process(state.upsampler.get(), input, static_cast<std::size_t>(frames), nullptr,
-                 run.data(), run.size(), &produced);
-    state.samplesIn += frames;
-    while (true) {
-        if (produced > 0) {
-            if (chain != nullptr)
-                (*chain)(run.data(), static_cast<int>(produced));
-            Downsample(state, run.data(), produced, intoFifo);
-        }
-        if (produced < run.size())
-            break;
-        produced = 0;
-        soxr_process(state.upsampler.get(), input, 0, nullptr, run.data(), run.size(), &produced);
-    }
-}
-
-void Oversampler::Downsample(ChannelState& state, const double* oversampled, std::size_t count,
-                             bool intoFifo) noexcept {
-    std::vector<double>& run = state.downBuffer;
-    std::size_t produced = 0;
-    soxr_process(state.downsampler.get(), oversampled, count, nullptr, run.data(), run.size(),
-                 &produced);
-    while (true) {
-        state.samplesOut += static_cast<std::int64_t>(produced);
-        if (intoFifo && state.fifo.Push(run.data(), produced) < produced)
-            ++state.dropouts;
-        if (produced < run.size())
-            break;
-        produced = 0;
-        soxr_process(state.downsampler.get(), oversampled, 0, nullptr, run.data(), run.size(),
-                     &produced);
-    }
 }
 
 } // namespace equalizer

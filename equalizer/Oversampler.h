@@ -1,14 +1,12 @@
 #pragma once
 
-#include "equalizer/SampleFifo.h"
+#include "equalizer/AlignedBuffer.h"
+#include "equalizer/KernelSet.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
-#include <vector>
-
-struct soxr;
 
 namespace equalizer {
 
@@ -36,28 +34,61 @@ private:
     void (*invoke)(void*, double*, int);
 };
 
-// Runs a processing chain at `factor` times the host rate on up to two
-// channels, over libsoxr.
+// The same for `void(double* pairs, int count)`: both channels at once, as
+// count interleaved (left, right) pairs.
+class OversampledStereoChainRef {
+public:
+    template <typename Callable>
+    requires(!std::is_same_v<std::remove_cvref_t<Callable>, OversampledStereoChainRef>)
+        OversampledStereoChainRef(Callable& callable)
+    noexcept // NOLINT: implicit by design
+        : object(const_cast<void*>(static_cast<const void*>(std::addressof(callable)))),
+          invoke(&Invoke<Callable>) {}
+
+    void operator()(double* pairs, int count) const { invoke(object, pairs, count); }
+
+private:
+    template <typename Callable> static void Invoke(void* object, double* pairs, int count) {
+        (*static_cast<Callable*>(object))(pairs, count);
+    }
+
+    void* object;
+    void (*invoke)(void*, double*, int);
+};
+
+// Runs a processing chain at `factor` (2 or 4) times the host rate on up to
+// two channels: a cascade of two-times polyphase FIR interpolators, the
+// chain, and the matching decimators (OversamplerFilters.h), in 64-bit.
 //
-// soxr works on whole DFT blocks, so it hands out oversampled and downsampled
-// samples in bursts that do not line up with host blocks. Each channel
-// therefore ends in a FIFO that is pre-filled at build time with just enough
-// zeros that it never runs dry for any block size up to MaxBlock(). The output
-// is the processed input delayed by exactly Latency() host samples, continuous
-// across blocks of any size; the only zeros are those at the start of the
-// stream.
+// Every stage is an FIR, computed sample-exactly whatever the block sizes:
+// the output is the processed input with the filters' own delay, which for
+// the minimum-phase rows is a few host samples (Latency(), the delay at
+// 1 kHz, rounded), and it does not depend on how the stream is cut into
+// blocks, bit for bit.
 //
-// Building (constructor, Rebuild) allocates and calibrates and takes a few tens
-// of milliseconds; Process and Feed are wait-free, do not allocate and never
-// free. The two channels are independent: a channel that is never processed
-// costs nothing and does not disturb the other's delay.
+// Feed does not run the filters: an FIR's state depends only on its last
+// inputs, so Feed only records the recent host-rate input, and the first
+// Process after it brings the state up to date from that record (replaying
+// at most HistoryFrames() samples through the stages with an identity
+// chain). The output is then bit for bit the one the filters would give had
+// they run through the fed blocks with an identity chain.
+//
+// Both channels at once (ProcessStereo) run through kernels that hold the
+// two channels interleaved, with the histories in that layout; a call for
+// one channel converts them back (a copy of a few hundred samples, made only
+// when the kind of call changes). The bits are the same either way.
+//
+// Building (constructor, Rebuild with a new quality) allocates; Rebuild with
+// the same quality only clears the history. Process, Feed and ClearHistory
+// are wait-free and never allocate. The two channels are independent.
 class Oversampler {
 public:
     static constexpr int kChannels = 2;
-    // Largest factor and block accepted; beyond these the buffers would be
-    // unreasonably large and the oversampler reports itself not ready.
-    static constexpr int kMaxFactor = 16;
+    static constexpr int kMaxFactor = 4;
+    // Largest block accepted, as a guard against absurd host settings.
     static constexpr int kMaxBlockLimit = 1 << 20;
+    // Host frames run through the stages at a time.
+    static constexpr int kChunkFrames = 256;
 
     // [ui, processing stopped]
     Oversampler(int factor, int quality, double sampleRate, int maxBlock);
@@ -75,13 +106,22 @@ public:
     double SampleRate() const noexcept { return sampleRate; }
     // [any]
     int MaxBlock() const noexcept { return maxBlock; }
-    // Delay from input to output in host-rate samples; 0 when not ready.
+    // Delay from input to output in host-rate samples at 1 kHz, rounded; 0
+    // when not ready.
     // [any]
     int Latency() const noexcept { return latency; }
-    // False when the last build was refused (rate, factor or block size out of
-    // range, or soxr could not build the filters); Process then outputs zeros.
+    // The same delay unrounded.
+    // [any]
+    double ExactLatency() const noexcept { return exactLatency; }
+    // False when the settings are out of range (factor other than 2 or 4,
+    // rate, block size); Process then outputs zeros.
     // [any]
     bool IsReady() const noexcept { return ready; }
+    // [any]
+    const kernels::KernelSet& Kernels() const noexcept { return *kernelSet; }
+    // Host samples of input that Feed records; what a switch replays.
+    // [any]
+    int HistoryFrames() const noexcept { return historyFrames; }
 
     // The setters only store; call Rebuild() afterwards.
     // [ui, processing stopped]
@@ -90,19 +130,26 @@ public:
     void SetSampleRate(double newSampleRate) noexcept { sampleRate = newSampleRate; }
     // [ui, processing stopped]
     void SetMaxBlock(int newMaxBlock) noexcept { maxBlock = newMaxBlock; }
+    // Kernels for the FIR stages (Preferred() unless set). Same bits either way.
+    // [ui, processing stopped]
+    void UseKernels(const kernels::KernelSet& set) noexcept { kernelSet = &set; }
 
-    // Replaces the resamplers, with empty history, and recalibrates the FIFOs
-    // and the latency for the current factor, quality, rate and block size.
+    // Applies the settings and clears the history. Allocates only when the
+    // quality or factor changed since the last build.
     // [ui, processing stopped]
     void Rebuild();
 
+    // Forgets all history, as after a rebuild. Wait-free, no allocation.
+    // [audio] or [ui, processing stopped]
+    void ClearHistory() noexcept;
+
     // Reads exactly `frames` samples of one channel from `input`, upsamples
-    // them, applies `chain` in place to each run of oversampled samples that
-    // comes out (runs are not aligned with the block and may be empty or
-    // several), downsamples and writes exactly `frames` samples to `output`.
-    // `input` and `output` may be the same buffer. Returns false and writes
-    // zeros, without advancing the stream, when the block is refused: channel
-    // outside 0..1, frames < 0 or > MaxBlock(), null input, or not ready.
+    // them, applies `chain` in place to the oversampled samples (in runs of
+    // at most kChunkFrames × factor), downsamples and writes exactly `frames`
+    // samples to `output`. `input` and `output` may be the same buffer.
+    // Returns false and writes zeros, without advancing the stream, when the
+    // block is refused: channel outside 0..1, frames < 0 or > MaxBlock(), null
+    // input, or not ready.
     // [audio] wait-free, no allocation
     template <typename Chain>
     bool Process(int channel, const double* input, double* output, int frames,
@@ -110,63 +157,95 @@ public:
         return ProcessWithChain(channel, input, output, frames, OversampledChainRef(chain));
     }
 
+    // Both channels in step, the chain seeing both runs at once as
+    // interleaved (left, right) pairs (on a 16-byte boundary). The same result
+    // as Process on each channel with the chain split per channel. Inputs and
+    // outputs may alias only channel by channel (input[c] == output[c]).
+    // [audio] wait-free, no allocation
+    template <typename StereoChain>
+    bool ProcessStereo(const double* const* inputs, double* const* outputs, int frames,
+                       StereoChain&& chain) noexcept {
+        return ProcessStereoWithChain(inputs, outputs, frames, OversampledStereoChainRef(chain));
+    }
+
     // Advances one channel's stream by `frames` samples without a chain and
-    // discards the output, so that a later switch to Process starts from recent
-    // signal and with the same latency. Refuses blocks as Process does.
+    // without output (see the class comment). Refuses blocks as Process does.
     // [audio] wait-free, no allocation
     bool Feed(int channel, const double* input, int frames) noexcept;
 
-    // Times a channel's FIFO ran dry or overflowed since the last build. Never
-    // non-zero unless the calibration is wrong; kept for diagnosis and tests.
-    // [audio] or [ui, processing stopped]
-    std::uint64_t DropoutCount(int channel) const noexcept;
-
 private:
-    struct SoxrDeleter {
-        void operator()(soxr* resampler) const noexcept;
+    // One two-times stage's coefficients, reordered for the kernels.
+    struct StageTaps {
+        int taps = 0;         // per phase
+        AlignedBuffer phase0; // interpolator, oldest input first
+        AlignedBuffer phase1;
+        AlignedBuffer pairs;     // decimator, (even, odd) per pair
+        AlignedBuffer upQuads;   // the interpolator's for two channels: (c0, c0, c1, c1)
+        AlignedBuffer downQuads; // the decimator's: (even, even, odd, odd)
     };
-    using SoxrHandle = std::unique_ptr<soxr, SoxrDeleter>;
+
+    // The stages' buffers of one channel, or of both interleaved. Each holds
+    // its stage's history (taps − 1 inputs, or pairs of inputs) followed by
+    // one chunk's new inputs; between chunks the history is at the front.
+    struct StageBuffers {
+        AlignedBuffer upFirst;    // host rate
+        AlignedBuffer upSecond;   // 2× rate
+        AlignedBuffer downSecond; // 4× rate, in pairs
+        AlignedBuffer downFirst;  // 2× rate, in pairs
+    };
 
     struct ChannelState {
-        SoxrHandle upsampler;
-        SoxrHandle downsampler;
-        std::vector<double> upBuffer;   // one run of oversampled samples
-        std::vector<double> downBuffer; // one run of host-rate samples
-        SampleFifo fifo;
-        std::int64_t samplesIn = 0;  // host samples fed since the build
-        std::int64_t samplesOut = 0; // host samples the downsampler delivered
-        std::uint64_t dropouts = 0;
-    };
-
-    struct Calibration {
-        std::int64_t maxBacklog = 0;
-        std::int64_t minBacklog = 0;
+        StageBuffers stages;
+        AlignedBuffer recent;     // ring of host input for Feed
+        std::int64_t written = 0; // host samples that went into `recent`
+        std::int64_t skipped = 0; // host samples fed past the stages
     };
 
     bool ProcessWithChain(int channel, const double* input, double* output, int frames,
                           OversampledChainRef chain) noexcept;
+    bool ProcessStereoWithChain(const double* const* inputs, double* const* outputs, int frames,
+                                OversampledStereoChainRef chain) noexcept;
     bool AcceptsBlock(int channel, const double* input, int frames) const noexcept;
-    // Pushes one host block through both resamplers into the FIFO (or, while
-    // calibrating, only counts the output).
-    void Stream(ChannelState& state, const double* input, int frames,
-                const OversampledChainRef* chain, bool intoFifo) noexcept;
-    void Downsample(ChannelState& state, const double* oversampled, std::size_t count,
-                    bool intoFifo) noexcept;
-
     bool ParametersValid() const noexcept;
-    bool BuildChannel(ChannelState& state);
-    void Prime(ChannelState& state, const std::vector<double>& zeros);
-    void Gulp(ChannelState& state);
-    void ScanBacklog(ChannelState& state, Calibration& calibration);
-    double MeasureGroupDelay() const;
+    void Allocate();
+    void ComputeLatency();
+
+    void Record(ChannelState& state, const double* input, int frames) noexcept;
+    void CatchUp(ChannelState& state) noexcept;
+    // Upsamples `frames` ≤ kChunkFrames host samples into the oversampled
+    // run, which it returns (factor × frames samples, where the chain works).
+    double* Up(StageBuffers& buffers, const double* input, int frames) noexcept;
+    // Downsamples that run into `frames` host samples and moves the histories.
+    void Down(StageBuffers& buffers, double* output, int frames) noexcept;
+    // The same for both channels in the interleaved buffers; the run holds
+    // factor × frames pairs.
+    double* UpStereo(const double* left, const double* right, int frames) noexcept;
+    void DownStereo(double* left, double* right, int frames) noexcept;
+    // Moves the histories between the per-channel and the interleaved layout.
+    void Interleave() noexcept;
+    void Deinterleave() noexcept;
+    void ClearChannel(ChannelState& state) noexcept;
+    // Per stage buffer: the samples of history one channel keeps.
+    std::array<int, 4> HistoryLengths() const noexcept;
 
     int factor;
     int quality;
     double sampleRate;
     int maxBlock;
     int latency = 0;
+    double exactLatency = 0.0;
     bool ready = false;
+    int builtFactor = 0;
+    int builtQuality = -1;
+    int historyFrames = 0;
+    int recentMask = 0;
+    const kernels::KernelSet* kernelSet = &kernels::Preferred();
+    StageTaps first;
+    StageTaps second;
     std::array<ChannelState, kChannels> channels;
+    StageBuffers interleaved;      // both channels' stages while `stereo`
+    bool stereo = false;           // the histories live in `interleaved`
+    AlignedBuffer identityScratch; // the replay's discarded output
 };
 
 } // namespace equalizer

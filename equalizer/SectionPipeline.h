@@ -82,7 +82,7 @@ template <int count, class F> inline void ForEachStage(F&& f) {
 }
 
 // Most frames a settled run takes at once (its buffers live on the stack).
-inline constexpr int maxRunFrames = 128;
+inline constexpr int maxRunFrames = 256;
 
 // Runs `count` settled sections in series over y[0..n), n ≤ maxRunFrames, in
 // place; s holds the sine term of each frame. Stage 0 is the high-pass when

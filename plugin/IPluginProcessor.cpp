@@ -1,6 +1,7 @@
 #include "plugin/IPluginProcessor.h"
 
 #include "plugin/AudioThread.h"
+#include "plugin/DenormalGuard.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -66,6 +67,10 @@ IPluginProcessor::IPluginProcessor(const PlugConfig& config)
             slot.pointerSlot = &channelPointers[d][i];
             slot.scratch.assign(ScratchLength(blockSize), 0.0);
         }
+    }
+    for (ChannelSlot& slot : Slots(kInput)) {
+        slot.delayed.assign(ScratchLength(blockSize), 0.0);
+        delayedPointers.push_back(slot.delayed.data());
     }
     PointAllAtScratch();
 }
@@ -228,14 +233,21 @@ void IPluginProcessor::ResizeBlockBuffers(int32_t frames) {
                 slot.scratch.resize(ScratchLength(frames), 0.0);
             }
         }
+        for (ChannelSlot& slot : Slots(kInput)) {
+            slot.delayed.resize(ScratchLength(frames), 0.0);
+        }
         blockSize = frames;
     } catch (const std::bad_alloc&) {
         // Back to the old length everywhere; shrinking never allocates.
         for (auto& slots : channelSlots) {
             for (ChannelSlot& slot : slots) {
                 slot.scratch.resize(std::min(slot.scratch.size(), ScratchLength(blockSize)));
+                slot.delayed.resize(std::min(slot.delayed.size(), ScratchLength(blockSize)));
             }
         }
+    }
+    for (size_t j = 0; j < delayedPointers.size(); ++j) {
+        delayedPointers[j] = Slots(kInput)[j].delayed.data();
     }
     PointAllAtScratch();
 }
@@ -334,11 +346,18 @@ void IPluginProcessor::BindHostBuffers64(BusDirection direction, int32_t first, 
 
 void IPluginProcessor::RunBlock32(int32_t frames) {
     AudioThreadScope scope;
+    ApplyPendingLatency_rt();
     frames = std::max(frames, 0);
     if (frames > blockSize) {
         SilenceHostOutputs_rt(frames);
     } else {
+        const bool mixing = DelayInputs_rt(frames);
         RenderBlock(Pointers(kInput), Pointers(kOutput), frames);
+        if (mixing) {
+            // The fade of a decaying signal must not leave subnormals either.
+            DenormalGuard denormals;
+            MixBypass_rt(frames);
+        }
         NarrowOutputs_rt(frames);
     }
     ReleaseBindings_rt();
@@ -346,13 +365,75 @@ void IPluginProcessor::RunBlock32(int32_t frames) {
 
 void IPluginProcessor::RunBlock64(int32_t frames) {
     AudioThreadScope scope;
+    ApplyPendingLatency_rt();
     frames = std::max(frames, 0);
     if (frames > blockSize) {
         SilenceHostOutputs_rt(frames);
     } else {
+        const bool mixing = DelayInputs_rt(frames);
         RenderBlock(Pointers(kInput), Pointers(kOutput), frames);
+        if (mixing) {
+            // The fade of a decaying signal must not leave subnormals either.
+            DenormalGuard denormals;
+            MixBypass_rt(frames);
+        }
     }
     ReleaseBindings_rt();
+}
+
+void IPluginProcessor::FlushBlock() {
+    AudioThreadScope scope;
+    // Nothing is bound: every pointer refers to a scratch buffer.
+    RenderBlock(Pointers(kInput), Pointers(kOutput), 0);
+}
+
+bool IPluginProcessor::DelayInputs_rt(int32_t frames) noexcept {
+    const bool mixing = bypassPosition > 0 || IsBypassed();
+    const auto channels = static_cast<int32_t>(delayedPointers.size());
+    if (latencyDelay && latencyDelay->Length() > 0) {
+        // Written on every block, so that the bypass starts from the input of
+        // the last `latency` samples, never from what a bypass long ago left.
+        latencyDelay->Process(Pointers(kInput), delayedPointers.data(), channels, frames);
+    } else if (mixing) {
+        // Copied before the hook may overwrite it (in-place hosts).
+        for (int32_t j = 0; j < channels; ++j) {
+            std::copy_n(Pointers(kInput)[j], frames, delayedPointers[j]);
+        }
+    }
+    return mixing;
+}
+
+void IPluginProcessor::MixBypass_rt(int32_t frames) noexcept {
+    const bool target = IsBypassed();
+    double* const* outputs = Pointers(kOutput);
+    const size_t outputCount = Slots(kOutput).size();
+    const size_t delayedCount = std::min({delayedPointers.size(), outputCount,
+                                          latencyDelay && latencyDelay->Length() > 0
+                                              ? static_cast<size_t>(latencyDelay->OutputChannels())
+                                              : outputCount});
+    const int32_t start = bypassPosition;
+    for (size_t j = 0; j < outputCount; ++j) {
+        // A host may hand two channels one buffer: it is mixed once.
+        if (std::find(outputs, outputs + j, outputs[j]) != outputs + j) {
+            continue;
+        }
+        const double* d = j < delayedCount ? delayedPointers[j] : nullptr;
+        double* out = outputs[j];
+        int32_t position = start;
+        for (int32_t i = 0; i < frames; ++i) {
+            position = std::clamp(position + (target ? 1 : -1), 0, kBypassCrossfadeFrames);
+            const double delayed = d != nullptr ? d[i] : 0.0;
+            // The ends are exact: the processed output untouched, or the
+            // delayed input alone (whatever the processed sample holds).
+            if (position == kBypassCrossfadeFrames) {
+                out[i] = delayed;
+            } else if (position > 0) {
+                const double a = position / static_cast<double>(kBypassCrossfadeFrames);
+                out[i] = (1.0 - a) * out[i] + a * delayed;
+            }
+        }
+    }
+    bypassPosition = std::clamp(start + (target ? frames : -frames), 0, kBypassCrossfadeFrames);
 }
 
 void IPluginProcessor::PassThroughBlock32(int32_t frames) {

@@ -24,6 +24,7 @@ struct ChannelSlot {
     double** pointerSlot = nullptr; // this channel's entry in the pointer array
     float* hostBuffer32 = nullptr;  // outputs only: the host's buffer for this block
     std::vector<double> scratch;    // blockSize samples (at least one)
+    std::vector<double> delayed;    // inputs only: the input as the bypass plays it
 };
 
 // The audio-processing half of a plug-in, independent of any plug-in standard.
@@ -46,6 +47,9 @@ public:
     // out-of-memory kill. Hosts use a few thousand frames per block at most.
     static constexpr int32_t kMaxBlockFrames = 1 << 20;
     static constexpr int32_t kMaxLatencySamples = 1 << 22;
+    // Samples over which bypass fades between the processed output and the
+    // input delayed by the latency, both ways.
+    static constexpr int32_t kBypassCrossfadeFrames = 256;
 
     // [ui] allocates the configurations, slots and pointer arrays.
     explicit IPluginProcessor(const PlugConfig& config);
@@ -181,9 +185,20 @@ public:
     // [audio] Runs RenderBlock, then narrows the connected outputs into the
     // host's 32-bit buffers. A binding lasts one block: afterwards every
     // pointer entry refers to its scratch buffer again.
+    //
+    // Bypass: RenderBlock runs whether bypassed or not, and the inputs always
+    // pass through the latency delay line, so that engaging bypass continues
+    // the input delayed by the latency and releasing it continues the
+    // processed current input. Between the two the output fades linearly
+    // over kBypassCrossfadeFrames samples, either way (a change in the middle
+    // of a fade turns it around where it stands). Outputs without an input
+    // fade to silence.
     void RunBlock32(int32_t frames);
-    // [audio] Runs RenderBlock on the bound buffers.
+    // [audio] Runs RenderBlock on the bound buffers, with bypass as above.
     void RunBlock64(int32_t frames);
+    // [audio] A process call without frames (a host's flush): RenderBlock
+    // with 0 frames, so that the plug-in takes in what the call carried.
+    void FlushBlock();
     // [audio] Bypassed blocks: inputs to outputs through the latency delay
     // line when there is a latency, else copied (extra outputs zeroed).
     void PassThroughBlock32(int32_t frames);
@@ -205,6 +220,8 @@ private:
     // Takes over a latency published by ChangeLatency while processing ran.
     void ApplyPendingLatency_rt() noexcept;
     void PassThrough_rt(int32_t frames) noexcept;
+    bool DelayInputs_rt(int32_t frames) noexcept;
+    void MixBypass_rt(int32_t frames) noexcept;
     void NarrowOutputs_rt(int32_t frames) noexcept;
     void SilenceHostOutputs_rt(int32_t frames) noexcept;
     void ReleaseBindings_rt() noexcept;
@@ -224,6 +241,8 @@ private:
     std::array<std::vector<double*>, kBusDirections> channelPointers;
     std::array<std::vector<ChannelSlot>, kBusDirections> channelSlots;
     std::unique_ptr<LatencyDelayLine> latencyDelay;
+    std::vector<double*> delayedPointers; // the input slots' delayed buffers
+    int32_t bypassPosition = 0;           // 0 processed .. kBypassCrossfadeFrames bypassed
     TransportInfo transport;
 
     // UI-to-audio hand-over of the delay length; -1 when nothing is pending.

@@ -214,16 +214,16 @@ void IPluginVST3ProcessorBase::ProcessBridge(ProcessData& data, const ProcessSet
         const bool is64 = sampleSize == kSample64;
         WireInputs(data, audioInputs, is64);
         WireOutputs(data, audioOutputs, is64);
-        if (IsBypassed()) {
-            if (is64)
-                PassThroughBlock64(data.numSamples);
-            else
-                PassThroughBlock32(data.numSamples);
-        } else if (is64) {
+        // Bypassed or not: the run fades between the processed output and
+        // the delayed input.
+        if (is64) {
             RunBlock64(data.numSamples);
         } else {
             RunBlock32(data.numSamples);
         }
+    } else if (data.numSamples == 0) {
+        // A flush: the parameter changes it carried reach the plug-in.
+        FlushBlock();
     }
 
     if (DoesMidiOut())

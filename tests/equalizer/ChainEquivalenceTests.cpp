@@ -18,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 using equalizer::EqualizerChain;
@@ -78,12 +79,40 @@ struct Trio {
     }
 };
 
-enum class Path { Mono, Stereo };
+enum class Path { Mono, Stereo, Interleaved };
 
-// Runs the signals of both channels through the chain (ProcessStereo, or
-// ProcessChannel for channel 0 then 1 per block) and the references, in
-// blocks, and compares.
-void Compare(Trio& t, const std::vector<double> (&signal)[2], Path path, int block) {
+// A call form with the kernels its stereo runs use.
+struct Way {
+    Path path;
+    const equalizer::kernels::ChainKernels* kernels;
+};
+
+std::string Describe(const Way& way) {
+    const char* names[] = {"mono", "stereo", "interleaved"};
+    return std::string(names[static_cast<int>(way.path)]) + " " + way.kernels->name;
+}
+
+// Every call form, the stereo ones with every kernel set this processor has.
+std::vector<Way> AllWays() {
+    std::vector<const equalizer::kernels::ChainKernels*> sets = {
+        &equalizer::kernels::BaselineChain()};
+    if (const auto* avx2 = equalizer::kernels::Avx2Chain())
+        sets.push_back(avx2);
+    std::vector<Way> ways = {{Path::Mono, sets.back()}};
+    for (const auto* set : sets) {
+        ways.push_back({Path::Stereo, set});
+        ways.push_back({Path::Interleaved, set});
+    }
+    return ways;
+}
+
+// Runs the signals of both channels through the chain (ProcessStereo,
+// ProcessInterleaved on (left, right) pairs, or ProcessChannel for channel 0
+// then 1 per block) and the references, in blocks, and compares.
+void Compare(Trio& t, const std::vector<double> (&signal)[2], Way way, int block) {
+    const Path path = way.path;
+    t.chain.UseKernels(*way.kernels);
+    std::vector<double> pairs;
     std::vector<double> out[2] = {signal[0], signal[1]};
     std::vector<double> same[2] = {signal[0], signal[1]};
     std::vector<double> standard[2] = {signal[0], signal[1]};
@@ -92,6 +121,17 @@ void Compare(Trio& t, const std::vector<double> (&signal)[2], Path path, int blo
         const int count = static_cast<int>(std::min<size_t>(static_cast<size_t>(block), n - i));
         if (path == Path::Stereo) {
             t.chain.ProcessStereo(out[0].data() + i, out[1].data() + i, count);
+        } else if (path == Path::Interleaved) {
+            pairs.resize(2 * static_cast<size_t>(count));
+            for (size_t f = 0; f < static_cast<size_t>(count); ++f) {
+                pairs[2 * f] = out[0][i + f];
+                pairs[2 * f + 1] = out[1][i + f];
+            }
+            t.chain.ProcessInterleaved(pairs.data(), count);
+            for (size_t f = 0; f < static_cast<size_t>(count); ++f) {
+                out[0][i + f] = pairs[2 * f];
+                out[1][i + f] = pairs[2 * f + 1];
+            }
         } else {
             t.chain.ProcessChannel(out[0].data() + i, count, 0);
             t.chain.ProcessChannel(out[1].data() + i, count, 1);
@@ -186,15 +226,14 @@ void Retarget(Trio& t, int mask) {
 // Every band combination, settled then gliding, on both call forms.
 TEST(ChainEquivalence, EveryBandCombinationSettledAndGlidingOnBothPaths) {
     const std::vector<double> signal[2] = {Noise(1500, 1, 1.3), Sweep(1500)};
-    for (Path path : {Path::Mono, Path::Stereo}) {
+    for (const Way& way : AllWays()) {
         for (int mask = 0; mask < 32; ++mask) {
-            SCOPED_TRACE(testing::Message()
-                         << (path == Path::Stereo ? "stereo" : "mono") << " mask " << mask);
+            SCOPED_TRACE(testing::Message() << Describe(way) << " mask " << mask);
             Trio t;
             Configure(t, mask);
-            Compare(t, signal, path, 64);
+            Compare(t, signal, way, 64);
             Retarget(t, mask);
-            Compare(t, signal, path, 64);
+            Compare(t, signal, way, 64);
         }
     }
 }
@@ -204,15 +243,14 @@ TEST(ChainEquivalence, EveryBandCombinationSettledAndGlidingOnBothPaths) {
 TEST(ChainEquivalence, EveryBlockSizeWithHostileSignals) {
     const std::vector<double> hostile[2] = {Hostile(3000, 2), Hostile(3000, 3)};
     const std::vector<double> clean[2] = {Sweep(8192), Noise(8192, 4, 1.1)};
-    for (Path path : {Path::Mono, Path::Stereo}) {
-        for (int block : {1, 13, 64, 127, 128, 129, 512, 8192}) {
-            SCOPED_TRACE(testing::Message()
-                         << (path == Path::Stereo ? "stereo" : "mono") << " block " << block);
+    for (const Way& way : AllWays()) {
+        for (int block : {1, 5, 13, 64, 255, 256, 257, 512, 8192}) {
+            SCOPED_TRACE(testing::Message() << Describe(way) << " block " << block);
             Trio t;
             Configure(t, 31);
-            Compare(t, clean, path, block);
+            Compare(t, clean, way, block);
             Retarget(t, 30);
-            Compare(t, hostile, path, block);
+            Compare(t, hostile, way, block);
         }
     }
 }
@@ -222,16 +260,16 @@ TEST(ChainEquivalence, EveryBlockSizeWithHostileSignals) {
 // redesigning at all, in blocks that end mid-glide.
 TEST(ChainEquivalence, LongGlidesToAndFromZero) {
     const std::vector<double> signal[2] = {Noise(6000, 5, 0.9), Noise(6000, 6, 0.9)};
-    for (Path path : {Path::Mono, Path::Stereo}) {
+    for (const Way& way : AllWays()) {
         Trio t;
         Configure(t, 0b11111);
         t.Gain(2, 0.0);
         t.Gain(3, 0.0);
         t.Frequency(1, 220.0);
-        Compare(t, signal, path, 333);
+        Compare(t, signal, way, 333);
         t.Gain(2, 8.0);
         t.Gain(4, -20.0);
-        Compare(t, signal, path, 100);
+        Compare(t, signal, way, 100);
         EXPECT_FALSE(t.chain.sections[3][0].NeedsUpdate());
         EXPECT_NE(t.chain.sections[3][0].GainDb(), 0.0) << "still running, near 0";
     }
@@ -277,13 +315,19 @@ TEST(ChainEquivalence, StereoWithChannelsRunningDifferentBands) {
     ASSERT_EQ(t.chain.sections[band][1].GainDb(), 0.0);
     ASSERT_NE(t.chain.sections[band][0].GainDb(), 0.0);
     const std::vector<double> signal[2] = {Noise(700, 8, 1.0), Noise(700, 9, 1.0)};
-    Compare(t, signal, Path::Stereo, 300);
+    for (const Way& way : AllWays()) {
+        if (way.path == Path::Mono)
+            continue;
+        SCOPED_TRACE(Describe(way));
+        Trio copy = t;
+        Compare(copy, signal, way, 300);
+    }
 }
 
 // A glide step that lands exactly on 0 dB inside a block: the band runs for
 // that frame and stops from the next one.
 TEST(ChainEquivalence, GlideLandingExactlyOnZeroStopsTheBandMidBlock) {
-    for (Path path : {Path::Mono, Path::Stereo}) {
+    for (const Way& way : AllWays()) {
         Trio t;
         Configure(t, 0b00001); // high-pass only
         const int band = equalizer::Mid1Band;
@@ -313,7 +357,7 @@ TEST(ChainEquivalence, GlideLandingExactlyOnZeroStopsTheBandMidBlock) {
         ASSERT_TRUE(found);
         t.Gain(band, target);
         const std::vector<double> signal[2] = {Noise(400, 10, 1.0), Noise(400, 11, 1.0)};
-        Compare(t, signal, path, 200);
+        Compare(t, signal, way, 200);
         EXPECT_EQ(section.GainDb(), 0.0);
         EXPECT_TRUE(section.NeedsUpdate()) << "frozen mid-glide: a band at 0 dB does not glide";
     }

@@ -355,20 +355,31 @@ TEST(EqualizerOversampledPath, OutputAfterTheLatencyDoesNotDependOnBlockSize) {
     }
 }
 
-TEST(EqualizerHostileValues, NonFiniteInputRecoversAfterAProcessingReset) {
-    EqualizerProcessor p;
-    Configure(p);
-    p.Reset(48000, 512, false);
-    std::vector<double> in = Noise(512, 4);
-    in[10] = std::numeric_limits<double>::quiet_NaN();
-    RunBlocks(p, in, 512);
-    // Until the next reset the histories hold the NaN: the output stays NaN.
-    auto out = RunBlocks(p, Noise(512, 5), 512);
-    EXPECT_TRUE(std::isnan(out[511]));
-    p.Reset(48000, 512, false);
-    out = RunBlocks(p, Noise(512, 5), 512);
-    for (double v : out)
-        ASSERT_TRUE(std::isfinite(v));
+TEST(EqualizerHostileValues, NonFiniteInputSamplesAreSilence) {
+    // An upstream fault must not silence the channel for the rest of the
+    // session: on every path the output is the one the same input with those
+    // samples at zero gives, bit for bit, and finite from that block on.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const bool oversampled : {false, true}) {
+        SCOPED_TRACE(oversampled);
+        EqualizerProcessor faulty, clean;
+        for (EqualizerProcessor* p : {&faulty, &clean}) {
+            Configure(*p);
+            p->InitOversampling(oversampled);
+            p->Reset(48000, 512, false);
+        }
+        std::vector<double> in = Noise(4096, 4);
+        std::vector<double> zeroed = in;
+        for (const std::size_t at : {10u, 700u, 701u, 2000u}) {
+            in[at] = at == 700 ? inf : at == 701 ? -inf : nan;
+            zeroed[at] = 0.0;
+        }
+        const auto out = RunBlocks(faulty, in, 512);
+        EXPECT_EQ(out, RunBlocks(clean, zeroed, 512));
+        for (double v : RunBlocks(faulty, Noise(512, 5), 512))
+            ASSERT_TRUE(std::isfinite(v));
+    }
 
     EqualizerProcessor extreme;
     for (int param : {eq::LoShelfLevel, eq::MFLevel1, eq::MFLevel2, eq::HiShelfLevel})

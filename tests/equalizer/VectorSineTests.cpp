@@ -1,3 +1,4 @@
+#include "equalizer/ChainKernels.h"
 #include "equalizer/VectorSine.h"
 
 #include <gtest/gtest.h>
@@ -106,24 +107,40 @@ TEST(VectorSineClamp, OutOfRangeAndNonFiniteInputsClampLikeFmaxFmin) {
         EXPECT_TRUE(SameBits(ClampedSine(x), -atOne)) << x;
 }
 
+// Both kernels' block forms (the baseline's two lanes, AVX2's four, with its
+// unrolled and tail paths) give the scalar form's bits in every position,
+// also for zeros, subnormals and non-finite values.
 TEST(VectorSineBlock, BlockFormEqualsTheScalarFormInEveryPosition) {
+    std::vector<const equalizer::kernels::ChainKernels*> sets = {
+        &equalizer::kernels::BaselineChain()};
+    if (const auto* avx2 = equalizer::kernels::Avx2Chain())
+        sets.push_back(avx2);
+    const double specials[] = {0.0,
+                               -0.0,
+                               4.9e-324,
+                               -2.2e-308,
+                               1.0,
+                               -1.0,
+                               std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN()};
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> dist(-1.5, 1.5);
-    for (int count : {0, 1, 2, 7, 64, 129}) {
-        std::vector<double> x(static_cast<size_t>(count) + 1);
-        for (double& v : x)
-            v = dist(rng);
-        if (count > 3)
-            x[3] = std::numeric_limits<double>::quiet_NaN();
-        // Odd offset: the block form must not depend on alignment.
-        std::vector<double> sine(x.size(), 99.0);
-        equalizer::ClampedSineBlock(x.data() + 1, sine.data() + 1, count);
-        EXPECT_EQ(sine[0], 99.0);
-        for (int i = 0; i < count; ++i)
-            ASSERT_TRUE(SameBits(sine[i + 1], ClampedSine(x[i + 1]))) << count << " " << i;
-        std::vector<double> inPlace = x;
-        equalizer::ClampedSineBlock(inPlace.data(), inPlace.data(), count);
-        for (int i = 0; i < count; ++i)
-            ASSERT_TRUE(SameBits(inPlace[i], ClampedSine(x[i])));
+    for (const auto* set : sets) {
+        for (int count : {0, 1, 2, 3, 5, 7, 9, 17, 64, 129}) {
+            SCOPED_TRACE(testing::Message() << set->name << " " << count);
+            std::vector<double> x(static_cast<size_t>(count) + 1);
+            for (size_t i = 0; i < x.size(); ++i)
+                x[i] = i % 3 == 0 ? specials[i / 3 % 8] : dist(rng);
+            // Odd offset: the block form must not depend on alignment.
+            std::vector<double> sine(x.size(), 99.0);
+            set->sine(x.data() + 1, sine.data() + 1, count);
+            EXPECT_EQ(sine[0], 99.0);
+            for (int i = 0; i < count; ++i)
+                ASSERT_TRUE(SameBits(sine[i + 1], ClampedSine(x[i + 1]))) << i;
+            std::vector<double> inPlace = x;
+            set->sine(inPlace.data(), inPlace.data(), count);
+            for (int i = 0; i < count; ++i)
+                ASSERT_TRUE(SameBits(inPlace[i], ClampedSine(x[i])));
+        }
     }
 }

@@ -8,6 +8,7 @@
 #include "AllocationCounterSupported.h"
 
 #include <cmath>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -27,6 +28,8 @@ enum class Path {
     Automated,       // every parameter automated in every block
     Offline,         // offline rendering (always oversampled)
     ZeroFrameFlush,  // parameter changes delivered with no audio
+    BypassFades,     // bypass on and off while oversampling: fades both ways
+    NonFiniteInput,  // NaN and infinite input samples now and then
 };
 
 struct PathCase {
@@ -36,9 +39,9 @@ struct PathCase {
 };
 
 std::ostream& operator<<(std::ostream& out, const PathCase& c) {
-    static const char* names[] = {"Plain",    "Oversampled",     "SwitchCrossfade",
-                                  "Bypassed", "BypassedLatency", "Automated",
-                                  "Offline",  "ZeroFrameFlush"};
+    static const char* names[] = {
+        "Plain",     "Oversampled", "SwitchCrossfade", "Bypassed",    "BypassedLatency",
+        "Automated", "Offline",     "ZeroFrameFlush",  "BypassFades", "NonFiniteInput"};
     return out << names[static_cast<int>(c.path)] << (c.sampleSize == kSample64 ? "64" : "32")
                << (c.channels == 1 ? "Mono" : "Stereo");
 }
@@ -72,6 +75,18 @@ protected:
                                     changes);
         return instance.Process(inPointers32, c.channels, outPointers32, c.channels, frames,
                                 changes);
+    }
+
+    // Puts (or takes back) a NaN and an infinity into the inputs' last frame.
+    void PlantNonFinite(int32 channels, bool plant, int32 frames) {
+        for (int ch = 0; ch < channels; ++ch) {
+            const auto at = static_cast<std::size_t>(frames - 1);
+            const double value = !plant    ? 0.25
+                                 : ch == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                           : std::numeric_limits<double>::infinity();
+            in64[ch][at] = value;
+            in32[ch][at] = static_cast<float>(value);
+        }
     }
 
     bool OutputFinite(const PathCase& c, int32 frames) const {
@@ -113,6 +128,10 @@ void FillChanges(Path path, int block, vst3host::ParameterChanges& changes) {
             changes.Add(id, 7, std::fmod(0.291 * (block + 2) * (id + 1), 1.0));
         }
         break;
+    case Path::BypassFades:
+        if (block % 3 == 0)
+            changes.Add(kBypassId, 0, (block / 3) % 2 == 0 ? 1.0 : 0.0);
+        break;
     case Path::ZeroFrameFlush:
         changes.Add(kGain, 0, std::fmod(0.173 * block, 1.0));
         changes.Add(kOversampling, 0, block % 2 == 0 ? 1.0 : 0.0);
@@ -130,8 +149,9 @@ TEST_P(RealtimePaths, ProcessNeitherAllocatesNorLocks) {
     IEditController* controller = instance->Controller();
     for (ParamID id = 0; id < 8; ++id)
         controller->setParamNormalized(id, 0.3 + 0.05 * id);
-    const bool oversampledFromStart =
-        c.path == Path::Oversampled || c.path == Path::BypassedLatency;
+    const bool oversampledFromStart = c.path == Path::Oversampled ||
+                                      c.path == Path::BypassedLatency ||
+                                      c.path == Path::BypassFades || c.path == Path::NonFiniteInput;
     controller->setParamNormalized(kOversampling, oversampledFromStart ? 1.0 : 0.0);
 
     vst3host::ProcessConfig config;
@@ -149,6 +169,8 @@ TEST_P(RealtimePaths, ProcessNeitherAllocatesNorLocks) {
         FillChanges(c.path, block, changes);
         const int32 frames =
             c.path == Path::ZeroFrameFlush ? 0 : kBlockSizes[block % std::size(kBlockSizes)];
+        if (c.path == Path::NonFiniteInput)
+            PlantNonFinite(c.channels, block % 4 == 1, frames);
         tresult result = kResultFalse;
         std::size_t allocations = 0;
         std::size_t locks = 0;
@@ -192,10 +214,35 @@ TEST_F(RealtimePaths, FirstProcessCallOnAFreshThreadNeitherAllocatesNorLocks) {
     EXPECT_EQ(violations, 0u) << report;
 }
 
+// A host may stop and restart processing on its audio thread: with unchanged
+// settings that clears the histories without allocating or locking.
+TEST_F(EqualizerModule, RestartingProcessingNeitherAllocatesNorLocks) {
+    LUMARO_SKIP_WITHOUT_ALLOCATION_COUNTER();
+    for (const int32 mode : {kRealtime, kOffline}) {
+        auto instance = Make();
+        ASSERT_TRUE(instance);
+        instance->Controller()->setParamNormalized(kOversampling, 1.0);
+        vst3host::ProcessConfig config;
+        config.symbolicSampleSize = kSample64;
+        config.processMode = mode;
+        ASSERT_EQ(instance->SetupProcessing(config), kResultOk);
+        ASSERT_EQ(instance->SetActive(true), kResultOk);
+        ASSERT_EQ(instance->SetProcessing(true), kResultOk);
+        Run64(*instance, Noise(4096, 0.5, 3), {512});
+        for (int round = 0; round < 3; ++round) {
+            RealtimeGuard guard;
+            ASSERT_EQ(instance->SetProcessing(false), kResultOk);
+            ASSERT_EQ(instance->SetProcessing(true), kResultOk);
+            ASSERT_EQ(guard.Allocations() + guard.Locks(), 0u) << guard.Report();
+        }
+    }
+}
+
 std::vector<PathCase> AllPaths() {
     std::vector<PathCase> cases;
     for (Path path : {Path::Plain, Path::Oversampled, Path::SwitchCrossfade, Path::Bypassed,
-                      Path::BypassedLatency, Path::Automated, Path::Offline, Path::ZeroFrameFlush})
+                      Path::BypassedLatency, Path::Automated, Path::Offline, Path::ZeroFrameFlush,
+                      Path::BypassFades, Path::NonFiniteInput})
         for (int32 size : {kSample32, kSample64})
             for (int32 channels : {1, 2})
                 cases.push_back({path, size, channels});

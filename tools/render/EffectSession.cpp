@@ -26,10 +26,10 @@ std::unique_ptr<EffectSession> EffectSession::Open(const std::string& bundlePath
         error = "cannot load the plug-in \"" + bundlePath + "\": " + reason;
         return nullptr;
     }
-    // The library stays mapped until the process ends. Some of a module's
-    // own dependencies are not made to be unloaded (the OpenMP runtime that
-    // libsoxr pulls in leaves its start-up allocation behind on dlclose), and
-    // a program that loads one module once gains nothing from unloading it.
+    // The library stays mapped until the process ends. The libraries its
+    // editor draws with come with it, and pixman among them builds tables
+    // when loaded that it leaves behind on dlclose; a program that loads one
+    // module once gains nothing from unloading it.
     dlopen(session->module->LibraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     session->module->SetHostContext(session->context->Unknown());
     const auto effectClass = session->module->FindClass(kVstAudioEffectClass);

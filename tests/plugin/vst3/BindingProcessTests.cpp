@@ -9,6 +9,7 @@
 
 #include "plugin/vst3/HostParameters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -222,19 +223,21 @@ TEST_F(BindingAutomation, OnlyTheLastPointOfEachQueueIsApplied) {
 }
 
 TEST_F(BindingAutomation, AFlushAppliesChangesAndTouchesNoBuffer) {
+    // The render hook sees the flush with no frames, so that what the
+    // changes set in motion (a plug-in's pending switch) is taken in.
     Start();
     vst3host::ParameterChanges changes;
     changes.Add(kDrive, 0, 0.25);
     ASSERT_EQ(Flush(&changes), kResultOk);
     EXPECT_DOUBLE_EQ(plugin->ParamAt(kDrive)->CurrentValue(), 25.0);
-    EXPECT_EQ(plugin->renderCalls.load(), 0);
+    EXPECT_EQ(plugin->renderCalls.load(), 1);
 
     std::vector<float> in(8, 1.0f), out(8, 9.0f);
     float* ins[] = {in.data(), in.data()};
     float* outs[] = {out.data(), out.data()};
     ASSERT_EQ(Process(ins, outs, 2, 0, &changes), kResultOk);
     EXPECT_EQ(out[0], 9.0f);
-    EXPECT_EQ(plugin->renderCalls.load(), 0);
+    EXPECT_EQ(plugin->renderCalls.load(), 2);
 }
 
 TEST_F(BindingAutomation, BypassAboveOneHalfPassesTheInputThrough) {
@@ -254,8 +257,16 @@ TEST_F(BindingAutomation, BypassAboveOneHalfPassesTheInputThrough) {
     changes.Add(kBypassParamId, 0, 0.5000001);
     Process(ins, outs, 2, 50, &changes);
     EXPECT_TRUE(plugin->IsBypassed());
-    EXPECT_EQ(out, in);
     EXPECT_EQ(ReadInt32(GetState(), 8 * kParamCount), 1);
+    // A linear fade from the processed output (twice the input) to the
+    // input over 256 samples, then the input alone.
+    for (int i = 0; i < 50; ++i) {
+        const double a = (i + 1) / 256.0;
+        EXPECT_DOUBLE_EQ(out[i], (1.0 - a) * 2.0 * in[i] + a * in[i]) << i;
+    }
+    for (int block = 0; block < 6; ++block) // to sample 350, past the fade
+        Process(ins, outs, 2, 50);
+    EXPECT_EQ(out, in);
 }
 
 TEST_F(BindingAutomation, BypassedOutputIsDelayedByTheReportedLatency) {
@@ -275,8 +286,16 @@ TEST_F(BindingAutomation, BypassedOutputIsDelayedByTheReportedLatency) {
         all.insert(all.end(), out.begin(), out.end());
     }
     ASSERT_EQ(processor->getLatencySamples(), static_cast<uint32>(kLatency));
-    for (int32 i = 0; i < 300; ++i)
-        EXPECT_EQ(all[i], i < kLatency ? 0.0 : signal[i - kLatency]) << i;
+    // Through the fade the processed output (twice the input) gives way to
+    // the delayed input; after it, the delayed input alone.
+    for (int32 i = 0; i < 300; ++i) {
+        const double delayed = i < kLatency ? 0.0 : signal[i - kLatency];
+        const double a = std::min(i + 1, 256) / 256.0;
+        if (i + 1 < 256)
+            EXPECT_DOUBLE_EQ(all[i], (1.0 - a) * 2.0 * signal[i] + a * delayed) << i;
+        else
+            EXPECT_EQ(all[i], delayed) << i;
+    }
 }
 
 TEST_F(BindingTransport, ContextIsKeptUntilTheHostSendsANewOne) {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace equalizer {
+namespace reference {
 
 // Single-thread ring buffer of samples between the downsampler, which delivers
 // in bursts, and the host block, which takes exactly its frame count.
@@ -85,4 +85,4 @@ private:
     std::size_t size = 0;
 };
 
-} // namespace equalizer
+} // namespace reference
