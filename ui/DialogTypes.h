@@ -55,7 +55,8 @@ enum FileAction : int32_t { kFileOpen = 0, kFileSave = 1 };
 using MessageBoxCompletion = std::function<void(int32_t answer)>;
 // Receives a chosen file's full path and its directory (with a trailing
 // "/"), or, from ChooseDirectory, an empty name and the directory.
-using FileChosenFunction = std::function<void(const std::string& fileName, const std::string& path)>;
+using FileChosenFunction =
+    std::function<void(const std::string& fileName, const std::string& path)>;
 // Receives a chosen colour.
 using ColourChosenFunction = std::function<void(const IColour& colour)>;
 

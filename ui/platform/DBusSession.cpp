@@ -190,8 +190,8 @@ Message SessionBus::TakeSignal() {
 }
 
 void SessionBus::AddMatch(const std::string& rule) {
-    Message add(dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
-                                             DBUS_INTERFACE_DBUS, "AddMatch"));
+    Message add(dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
+                                             "AddMatch"));
     if (!add)
         return;
     DBusMessageIter iter;

@@ -157,6 +157,16 @@ void DesktopDialogs::CollectDescriptors(std::vector<int>& fds) const {
     }
 }
 
+void DesktopDialogs::Cancel(uint32_t id) {
+    for (auto it = tasks.begin(); it != tasks.end(); ++it) {
+        if ((*it)->id == id) {
+            std::unique_ptr<Task> leaving = std::move(*it);
+            tasks.erase(it);
+            return;
+        }
+    }
+}
+
 void DesktopDialogs::CancelAll() {
     std::vector<std::unique_ptr<Task>> leaving;
     leaving.swap(tasks);

@@ -48,6 +48,8 @@ public:
     size_t Running() const noexcept { return tasks.size(); }
     // [ui] The descriptors a wait polls (the bus, the helpers' pipes).
     void CollectDescriptors(std::vector<int>& fds) const;
+    // [ui] Ends that chooser without running its answer.
+    void Cancel(uint32_t id);
     // [ui] Ends every chooser (portal requests closed, helpers stopped)
     // without running its answer.
     void CancelAll();

@@ -112,8 +112,8 @@ PortalFileChooser::PortalFileChooser(std::unique_ptr<dbus::SessionBus> session,
 PortalFileChooser::~PortalFileChooser() {
     if (state != State::Showing)
         return;
-    dbus::Message close(dbus_message_new_method_call(kPortalService, handle.c_str(),
-                                                     kRequestInterface, "Close"));
+    dbus::Message close(
+        dbus_message_new_method_call(kPortalService, handle.c_str(), kRequestInterface, "Close"));
     if (!close)
         return;
     dbus_message_set_no_reply(close.get(), TRUE);
@@ -139,7 +139,8 @@ void PortalFileChooser::AskVersion() {
 
 void PortalFileChooser::AskChooser() {
     token = NewToken();
-    handle = std::string(kPortalPath) + "/request/" + SenderElement(bus->UniqueName()) + "/" + token;
+    handle =
+        std::string(kPortalPath) + "/request/" + SenderElement(bus->UniqueName()) + "/" + token;
     // Matched before asking, so that a quick answer is not missed.
     bus->AddMatch(ResponseRule(handle));
 

@@ -66,7 +66,6 @@ private:
 // [ui] Asks the file manager to show the items (select: ShowItems, their
 // folders open with them selected) or open them as folders (ShowFolders).
 // True when it answered without an error within timeoutMs.
-bool ShowInFileManager(const std::vector<std::string>& uris, bool select,
-                       int32_t timeoutMs = 2000);
+bool ShowInFileManager(const std::vector<std::string>& uris, bool select, int32_t timeoutMs = 2000);
 
 } // namespace ui

@@ -282,8 +282,8 @@ std::string FileUri(const std::string& path) {
     std::string uri = "file://";
     for (char c : path) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' ||
-                                c == '~' || c == '/';
+        const bool unreserved =
+            std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
         if (unreserved && byte < 0x80) {
             uri += c;
         } else {

@@ -80,7 +80,8 @@ std::string FindProgram(const std::string& name) {
     return "";
 }
 
-std::unique_ptr<HelperProcess> HelperProcess::Start(const std::vector<std::string>& argv) {
+std::unique_ptr<HelperProcess> HelperProcess::Start(const std::vector<std::string>& argv,
+                                                    bool captureOutput) {
     ReapAbandonedHelpers();
     if (argv.empty() || FindProgram(argv[0]).empty())
         return nullptr;
@@ -91,7 +92,10 @@ std::unique_ptr<HelperProcess> HelperProcess::Start(const std::vector<std::strin
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    if (captureOutput)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     // Nothing of the host's (its sockets, its files) goes along.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
@@ -122,7 +126,12 @@ std::unique_ptr<HelperProcess> HelperProcess::Start(const std::vector<std::strin
         close(pipeFds[0]);
         return nullptr;
     }
-    fcntl(pipeFds[0], F_SETFL, fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK);
+    if (!captureOutput) {
+        close(pipeFds[0]);
+        pipeFds[0] = -1;
+    } else {
+        fcntl(pipeFds[0], F_SETFL, fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK);
+    }
     return std::unique_ptr<HelperProcess>(new HelperProcess(pid, pipeFds[0]));
 }
 
@@ -136,12 +145,19 @@ HelperProcess::~HelperProcess() {
     if (exited)
         return;
     kill(pid, SIGTERM);
+    LetRun();
+}
+
+void HelperProcess::LetRun() {
+    if (exited)
+        return;
     int ignored = 0;
-    if (!Reap(pid, ignored)) {
-        Abandoned& list = AbandonedHelpers();
-        std::lock_guard lock(list.mutex);
-        list.pids.push_back(pid);
-    }
+    exited = true; // as far as this object is concerned
+    if (Reap(pid, ignored))
+        return;
+    Abandoned& list = AbandonedHelpers();
+    std::lock_guard lock(list.mutex);
+    list.pids.push_back(pid);
 }
 
 void HelperProcess::ReadAvailable() {

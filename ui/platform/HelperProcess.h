@@ -23,13 +23,18 @@ public:
     static constexpr size_t kMaxOutputBytes = 1u << 20;
 
     // argv[0] is looked up in PATH. Null, at once, when it cannot be started.
-    static std::unique_ptr<HelperProcess> Start(const std::vector<std::string>& argv);
+    // Without captureOutput what it prints goes nowhere.
+    static std::unique_ptr<HelperProcess> Start(const std::vector<std::string>& argv,
+                                                bool captureOutput = true);
     // Asks a helper still running to end (SIGTERM); it is reaped later
     // (ReapAbandonedHelpers), never waited for here.
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;
 
+    // Lets a helper that is still running go on without us (a browser that
+    // xdg-open started and waits for); it is reaped later.
+    void LetRun();
     // Takes in what the helper printed so far and notes its exit; true once
     // it has exited and everything it printed is in.
     bool Poll();

@@ -159,14 +159,23 @@ MessageBoxLayout LayOutMessageBox(const std::vector<float>& lineWidths, size_t b
         layout.lines.emplace_back(m.margin, y, layout.width - m.margin, y + m.lineHeight);
         y += m.lineHeight;
     }
-    y += m.margin;
-    float x = layout.width - m.margin - buttonsWidth;
-    for (size_t i = 0; i < buttonCount; ++i) {
-        layout.buttons.emplace_back(x, y, x + m.buttonWidth, y + m.buttonHeight);
+    layout.height = y + m.margin + m.buttonHeight + m.margin;
+    layout.buttons = MessageBoxButtonRects(layout.width, layout.height, buttonCount, m);
+    return layout;
+}
+
+std::vector<IRectangle> MessageBoxButtonRects(float width, float height, size_t count,
+                                              const MessageBoxMetrics& m) {
+    const auto n = static_cast<float>(count);
+    const float buttonsWidth = n * m.buttonWidth + std::max(0.0f, n - 1.0f) * m.buttonGap;
+    const float y = height - m.margin - m.buttonHeight;
+    float x = width - m.margin - buttonsWidth;
+    std::vector<IRectangle> rects;
+    for (size_t i = 0; i < count; ++i) {
+        rects.emplace_back(x, y, x + m.buttonWidth, y + m.buttonHeight);
         x += m.buttonWidth + m.buttonGap;
     }
-    layout.height = y + m.buttonHeight + m.margin;
-    return layout;
+    return rects;
 }
 
 int32_t MessageBoxButtonAt(const MessageBoxLayout& layout, float x, float y) {

@@ -65,6 +65,11 @@ struct MessageBoxLayout {
 MessageBoxLayout LayOutMessageBox(const std::vector<float>& lineWidths, size_t buttonCount,
                                   const MessageBoxMetrics& metrics);
 
+// [any] Where count buttons sit in a box of that size: in a row at the
+// bottom right, margins inside.
+std::vector<IRectangle> MessageBoxButtonRects(float width, float height, size_t count,
+                                              const MessageBoxMetrics& metrics);
+
 // [any] The button at a pixel of the box, or -1.
 int32_t MessageBoxButtonAt(const MessageBoxLayout& layout, float x, float y);
 

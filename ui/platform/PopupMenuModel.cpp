@@ -136,8 +136,8 @@ MenuGeometry LayOutMenu(const MenuLevel& level,
             geometry.rows[i] = IRectangle(0.0f, y, 0.0f, y + h);
             y += h;
             if (!row.IsSeparator())
-                width = std::max(width, metrics.leftMargin + labelWidth(row.label) +
-                                            metrics.rightMargin);
+                width = std::max(width,
+                                 metrics.leftMargin + labelWidth(row.label) + metrics.rightMargin);
         }
         width = std::ceil(width);
         for (size_t i = start; i < end; ++i) {

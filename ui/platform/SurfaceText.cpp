@@ -16,10 +16,9 @@ constexpr double kMaxChannel = 255.0;
 } // namespace
 
 void SetSourceColour(cairo_t* cr, const IColour& c) {
-    cairo_set_source_rgba(cr, std::clamp(c.R, 0, 255) / kMaxChannel,
-                          std::clamp(c.G, 0, 255) / kMaxChannel,
-                          std::clamp(c.B, 0, 255) / kMaxChannel,
-                          std::clamp(c.A, 0, 255) / kMaxChannel);
+    cairo_set_source_rgba(
+        cr, std::clamp(c.R, 0, 255) / kMaxChannel, std::clamp(c.G, 0, 255) / kMaxChannel,
+        std::clamp(c.B, 0, 255) / kMaxChannel, std::clamp(c.A, 0, 255) / kMaxChannel);
 }
 
 SurfaceFont::SurfaceFont(const WindowFonts& fonts, const char* fontId, double height)
@@ -49,11 +48,13 @@ SurfaceFont::SurfaceFont(const WindowFonts& fonts, const char* fontId, double he
     if (unitsPerEm <= 0.0 || fontHeight <= 0.0) {
         // The face's own extents at one unit give its height per em.
         cairo_matrix_init_scale(&unit, 1.0, 1.0);
-        CairoScaledFont probe(cairo_scaled_font_create(face.get(), &unit, &identity, options.get()));
+        CairoScaledFont probe(
+            cairo_scaled_font_create(face.get(), &unit, &identity, options.get()));
         cairo_font_extents_t extents;
         cairo_scaled_font_extents(probe.get(), &extents);
         unitsPerEm = 1.0;
-        fontHeight = extents.ascent + extents.descent > 0.0 ? extents.ascent + extents.descent : 1.0;
+        fontHeight =
+            extents.ascent + extents.descent > 0.0 ? extents.ascent + extents.descent : 1.0;
     }
     emSize = cellHeight * unitsPerEm / fontHeight;
     cairo_matrix_init_scale(&unit, emSize, emSize);

@@ -19,7 +19,10 @@ char32_t DecodeAt(std::string_view text, size_t i, size_t& length) {
         length = 1;
         return 0xFFFD;
     }
-    char32_t value = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    char32_t value = length == 1   ? lead
+                     : length == 2 ? lead & 0x1F
+                     : length == 3 ? lead & 0x0F
+                                   : lead & 0x07;
     for (size_t k = 1; k < length; ++k)
         value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     return value;
@@ -79,7 +82,7 @@ EditKey EditKeyFor(const IKeyEvent& key) {
         edit.command = key.shift && !key.control ? EditCommand::Cut : EditCommand::DeleteForward;
         return edit;
     case kVKInsert:
-        edit.command = key.shift   ? EditCommand::Paste
+        edit.command = key.shift     ? EditCommand::Paste
                        : key.control ? EditCommand::Copy
                                      : EditCommand::None;
         return edit;

@@ -41,8 +41,7 @@ X11Clipboard::~X11Clipboard() {
     std::lock_guard lock(registry.mutex);
     const auto at = std::find(registry.clipboards.begin(), registry.clipboards.end(), this);
     if (at != registry.clipboards.end()) {
-        registry.selections.erase(registry.selections.begin() +
-                                  (at - registry.clipboards.begin()));
+        registry.selections.erase(registry.selections.begin() + (at - registry.clipboards.begin()));
         registry.clipboards.erase(at);
     }
     // The window goes with the connection right after: the server drops
@@ -129,8 +128,8 @@ bool X11Clipboard::Fetch(xcb_atom_t target, std::string& bytes, xcb_timestamp_t 
 bool X11Clipboard::ReadProperty(std::string& bytes, xcb_atom_t& type) {
     xcb_connection_t* c = connection.Get();
     auto reply = GetReply(c,
-                          xcb_get_property(c, 1, window, propertyAtom, XCB_GET_PROPERTY_TYPE_ANY,
-                                           0, static_cast<uint32_t>(kMaxReadBytes / 4)),
+                          xcb_get_property(c, 1, window, propertyAtom, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                           static_cast<uint32_t>(kMaxReadBytes / 4)),
                           xcb_get_property_reply);
     if (!reply || reply->bytes_after > 0)
         return false; // none, or more than we take

@@ -16,7 +16,10 @@ constexpr size_t kChangePropertyHeader = 24;
 char32_t Decode(const std::string& text, size_t& i) {
     const auto lead = static_cast<unsigned char>(text[i]);
     const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t value = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    char32_t value = length == 1   ? lead
+                     : length == 2 ? lead & 0x1F
+                     : length == 3 ? lead & 0x0F
+                                   : lead & 0x07;
     for (size_t k = 1; k < length && i + k < text.size(); ++k)
         value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     i += length;
@@ -128,7 +131,8 @@ bool X11Selection::Handle(const WindowEvent& event) {
 void X11Selection::Answer(const WindowEvent& request) {
     xcb_connection_t* c = connection.Get();
     // Clients from before ICCCM 2 name no property: the target is used.
-    const xcb_atom_t property = request.property != XCB_ATOM_NONE ? request.property : request.target;
+    const xcb_atom_t property =
+        request.property != XCB_ATOM_NONE ? request.property : request.target;
     bool answered = false;
     // A request from before we owned the selection is not ours to answer.
     const bool current = owns && (request.time == XCB_CURRENT_TIME || request.time >= ownedSince);
@@ -142,8 +146,8 @@ void X11Selection::Answer(const WindowEvent& request) {
         answered = true;
     } else if (current && request.target == timestampAtom) {
         const uint32_t time = ownedSince;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property,
-                            XCB_ATOM_INTEGER, 32, 1, &time);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER,
+                            32, 1, &time);
         answered = true;
     } else if (current) {
         for (size_t i = 0; i < offers.size(); ++i) {

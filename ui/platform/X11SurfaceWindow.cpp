@@ -20,15 +20,12 @@ X11SurfaceWindow::X11SurfaceWindow(const XcbConnection& xcb, Kind kind, xcb_wind
     // before it is sent.
     const uint32_t mask = XCB_CW_BACK_PIXMAP | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT |
                           XCB_CW_SAVE_UNDER | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
-    const uint32_t values[] = {XCB_BACK_PIXMAP_NONE,
-                               0,
-                               kind == Kind::Popup ? 1u : 0u,
-                               kind == Kind::Popup ? 1u : 0u,
-                               eventMask,
-                               screen.default_colormap};
-    const auto cookie = xcb_create_window_checked(
-        c, screen.root_depth, id, parent, x, y, width, height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-        screen.root_visual, mask, values);
+    const uint32_t values[] = {
+        XCB_BACK_PIXMAP_NONE,          0,         kind == Kind::Popup ? 1u : 0u,
+        kind == Kind::Popup ? 1u : 0u, eventMask, screen.default_colormap};
+    const auto cookie =
+        xcb_create_window_checked(c, screen.root_depth, id, parent, x, y, width, height, 0,
+                                  XCB_WINDOW_CLASS_INPUT_OUTPUT, screen.root_visual, mask, values);
     if (!CheckRequest(c, cookie))
         return;
     window = id;

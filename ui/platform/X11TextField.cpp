@@ -28,11 +28,13 @@ IColour Opaque(IColour colour) {
 
 } // namespace
 
-X11TextField::X11TextField(const XcbConnection& xcb, const WindowFonts& fonts, const Setup& fieldSetup,
-                           Clipboard fieldClipboard, KeyTranslator translator)
+X11TextField::X11TextField(const XcbConnection& xcb, const WindowFonts& fonts,
+                           const Setup& fieldSetup, Clipboard fieldClipboard,
+                           KeyTranslator translator)
     : connection(xcb),
       surface(xcb, X11SurfaceWindow::Kind::Child, fieldSetup.parent,
-              static_cast<int16_t>(fieldSetup.geometry.x), static_cast<int16_t>(fieldSetup.geometry.y),
+              static_cast<int16_t>(fieldSetup.geometry.x),
+              static_cast<int16_t>(fieldSetup.geometry.y),
               static_cast<uint16_t>(std::clamp(fieldSetup.geometry.w, 1, 32767)),
               static_cast<uint16_t>(std::clamp(fieldSetup.geometry.h, 1, 32767)), kFieldEvents),
       font(fonts, fieldSetup.style.font,

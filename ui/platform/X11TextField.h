@@ -22,10 +22,10 @@ class X11TextField {
 public:
     struct Setup {
         xcb_window_t parent = XCB_NONE;
-        PixelRect geometry;       // window pixels in the parent
-        ITextStyle style;         // font, size, entry colours, alignment
-        float pixelScale = 1.0f;  // window pixels per logical unit
-        float logicalHeight = 0;  // the field's height in logical units
+        PixelRect geometry;      // window pixels in the parent
+        ITextStyle style;        // font, size, entry colours, alignment
+        float pixelScale = 1.0f; // window pixels per logical unit
+        float logicalHeight = 0; // the field's height in logical units
         int32_t maxCharacters = 0;
         plugin::IParam::ParamKind filterKind = plugin::IParam::KindNone;
         std::string text;
