@@ -159,7 +159,7 @@ IPopupMenu* IEditorWindow::ShowPopupMenu(IPopupMenu& menu, const IRectangle& bou
     if (!below || !above)
         return nullptr;
     X11PopupMenu popup(
-        s.connection, windowFonts, *levels, screenScale,
+        s.connection, s.window.Id(), windowFonts, *levels, screenScale,
         [this](xcb_keycode_t keycode, uint16_t state) { return TranslateKey(keycode, state); });
     Modal modal(*this);
     const int32_t id = popup.Run(below->dst_x, below->dst_y, above->dst_y, modal);

@@ -43,9 +43,9 @@ MenuMetrics ScaledMetrics(float scale) {
 
 } // namespace
 
-X11PopupMenu::X11PopupMenu(const XcbConnection& xcb, const WindowFonts& fonts,
+X11PopupMenu::X11PopupMenu(const XcbConnection& xcb, xcb_window_t grab, const WindowFonts& fonts,
                            const MenuLevel& first, float menuScale, KeyTranslator translator)
-    : connection(xcb),
+    : connection(xcb), grabWindow(grab),
       font(fonts, ITextStyle{}.font, std::round(kMenuTextSize * std::max(menuScale, 0.5f))),
       root(first), metrics(ScaledMetrics(std::max(menuScale, 0.5f))),
       scale(std::max(menuScale, 0.5f)), translate(std::move(translator)) {}
@@ -64,8 +64,13 @@ std::vector<xcb_window_t> X11PopupMenu::Windows() const {
 }
 
 int32_t X11PopupMenu::Run(int16_t x, int16_t y, int16_t alternateY, ModalLoop& loop) {
+    // Grabbed first: once a menu window shows, the menu has the input.
+    if (!Grab()) {
+        Ungrab();
+        return -1;
+    }
     OpenLevel(root, x, y, alternateY);
-    if (open.empty() || !open.front().window->Exists() || !Grab()) {
+    if (open.empty() || !open.front().window->Exists()) {
         Ungrab();
         open.clear();
         return -1;
@@ -81,7 +86,7 @@ int32_t X11PopupMenu::Run(int16_t x, int16_t y, int16_t alternateY, ModalLoop& l
 
 bool X11PopupMenu::Grab() {
     xcb_connection_t* c = connection.Get();
-    const xcb_window_t window = open.front().window->Id();
+    const xcb_window_t window = grabWindow;
     for (int attempt = 0; attempt < kGrabAttempts && !grabbedPointer; ++attempt) {
         if (attempt > 0)
             std::this_thread::sleep_for(kGrabRetryDelay);
@@ -208,7 +213,7 @@ bool X11PopupMenu::Handle(const xcb_generic_event_t& event) {
     if (open.empty())
         return false;
     TranslationContext context;
-    context.window = open.front().window->Id(); // the grab reports everything there
+    context.window = grabWindow; // the grab reports everything there
     context.root = connection.Screen()->root;
     const WindowEvent e = TranslateEvent(event, context);
     switch (e.kind) {

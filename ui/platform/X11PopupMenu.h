@@ -24,8 +24,10 @@ namespace ui::x11 {
 // rows cannot be chosen. [ui]
 class X11PopupMenu {
 public:
-    X11PopupMenu(const XcbConnection& connection, const WindowFonts& fonts, const MenuLevel& root,
-                 float scale, KeyTranslator translate);
+    // grabWindow: the editor's window, which holds pointer and keyboard
+    // while the menu is open (grabbed before any menu window shows).
+    X11PopupMenu(const XcbConnection& connection, xcb_window_t grabWindow, const WindowFonts& fonts,
+                 const MenuLevel& root, float scale, KeyTranslator translate);
     ~X11PopupMenu();
     X11PopupMenu(const X11PopupMenu&) = delete;
     X11PopupMenu& operator=(const X11PopupMenu&) = delete;
@@ -61,6 +63,7 @@ private:
     std::pair<int32_t, int32_t> Hit(int16_t rootX, int16_t rootY) const;
 
     const XcbConnection& connection;
+    xcb_window_t grabWindow;
     SurfaceFont font;
     const MenuLevel& root;
     MenuMetrics metrics;
