@@ -252,6 +252,20 @@ TEST_F(EditorPrompts, AMessageBoxIsAnsweredByAClickOrEscapeAndBelongsToTheHostsW
                          }),
               ui::kAnswerYes);
     EXPECT_TRUE(user->MappedTopLevels(false).size() == 1u); // only the host's window is left
+
+    // An editor whose window is not open still shows its box, on a
+    // connection of its own.
+    ui::IEditorWindow closed(*editor->plugin, editor_test::kWidth, editor_test::kHeight, 60, 1.0f);
+    std::thread person([&] {
+        X11Driver hand(Display());
+        const xcb_atom_t name = hand.Atom("_NET_WM_NAME");
+        const xcb_window_t box = hand.WaitForTopLevel(
+            false, [&](xcb_window_t window) { return hand.Property(window, name) == "Closed"; });
+        if (box != XCB_NONE)
+            clickButton(0, 1)(hand, box);
+    });
+    EXPECT_EQ(closed.ShowMessageBox("Saved.", "Closed", ui::kMessageBoxOk), ui::kAnswerOk);
+    person.join();
     // The editor takes pointer input again.
     EXPECT_EQ(Window().CapturedControl(), nullptr);
 }
