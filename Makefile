@@ -16,7 +16,7 @@ SOAK_MINUTES ?= 60
 PREFIX ?=
 
 .PHONY: all deps configure build run test bench test-asan test-tsan fuzz-build fuzz fuzz-ci \
-        soak ci install uninstall deb product format clean
+        soak ci install uninstall deb product format clean panel-picture
 
 all: build
 
@@ -37,6 +37,12 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/lumaro-bench
+
+# The README's picture of the editor at 100 %, drawn off-screen by the
+# editor's own classes (a test checks that the committed picture is current).
+panel-picture: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target lumaro-panel
+	$(BUILD_DIR)/tools/lumaro-panel -o docs/lumaro-panel.png
 
 # The sanitizer builds leave out the benchmarks: they assert nothing.
 test-asan: deps

@@ -1,9 +1,15 @@
 #include "equalizer/LumaroEQ.h"
 
+#include "equalizer/ModuleResources.h"
 #include "equalizer/Parameters.h"
+#include "equalizer/editor/DisplayScalePreference.h"
+#include "equalizer/editor/PanelLayout.h"
 #include "plugin/AudioThread.h"
 #include "plugin/DenormalGuard.h"
 #include "plugin/IParam.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace equalizer {
 
@@ -45,12 +51,69 @@ LumaroEQ::LumaroEQ() : plugin::vst3::IPluginVST3(Config()) {
     DefineParameters();
     processor.InitOversampling(ParamAt(Oversampling)->CurrentValue() >= 0.5);
     processor.ApplyParameter(Gain, ParamAt(Gain)->CurrentValue());
+    InstallEditor();
 }
 
 LumaroEQ::~LumaroEQ() {
     // A tick reaches the processor, which goes before the bases could stop
     // the timer.
     StopIdleTimer();
+}
+
+void LumaroEQ::InstallEditor() {
+    SetMakeGraphicsFunction(
+        [this] { return MakePanelWindow(*this, ZoomToOpenAt(), ModuleResources()); });
+    SetLayoutFunction([](ui::IEditorCore* g) {
+        if (g != nullptr)
+            LayoutPanel(*g, VersionText(Config().vendorVersion));
+    });
+}
+
+std::optional<float> LumaroEQ::RememberedZoom() const {
+    float zoom = 0.0f;
+    if (!rememberDisplayScale || !ReadDisplayScale(kDisplayScaleName, zoom))
+        return std::nullopt;
+    return std::clamp(zoom, kMinStoredDisplayScale, kMaxStoredDisplayScale);
+}
+
+float LumaroEQ::ZoomToOpenAt() const {
+    return RememberedZoom().value_or(kDefaultDisplayScale);
+}
+
+void LumaroEQ::OnEditorOpened() {
+    plugin::vst3::IPluginVST3::OnEditorOpened();
+    // Without a readable preference the editor keeps the size it opened at
+    // (this instance's last one, when it had an editor before) rather than
+    // falling back to 100 % on every opening.
+    if (Graphics() != nullptr) {
+        if (const std::optional<float> zoom = RememberedZoom())
+            RestoreDisplayScale(*Graphics(), *zoom);
+    }
+}
+
+void LumaroEQ::OnEditorClosed() {
+    plugin::vst3::IPluginVST3::OnEditorClosed();
+    if (Graphics() != nullptr && rememberDisplayScale)
+        WriteDisplayScale(kDisplayScaleName, Graphics()->DrawScale());
+}
+
+Steinberg::IPlugView* PLUGIN_API LumaroEQ::createView(Steinberg::FIDString name) {
+    if (Graphics() == nullptr && HasUI()) {
+        // The size the editor will open at, as OpenWindow and OnEditorOpened
+        // will make it: this instance's last size, the stored zoom winning,
+        // times the host's screen factor when it gave one.
+        const int32_t width = SavedWidth() > 0 ? SavedWidth() : Config().editorWidth;
+        const int32_t height = SavedHeight() > 0 ? SavedHeight() : Config().editorHeight;
+        const float zoom =
+            RememberedZoom().value_or(SavedScale() > 0.0f ? SavedScale() : kDefaultDisplayScale);
+        const double factor = HostScreenScale() > 0.0f ? HostScreenScale() : 1.0;
+        const auto pixels = [&](int32_t logical) {
+            return static_cast<int32_t>(factor * std::trunc(static_cast<double>(logical) * zoom));
+        };
+        editorWidth = pixels(width);
+        editorHeight = pixels(height);
+    }
+    return plugin::vst3::IPluginVST3::createView(name);
 }
 
 void LumaroEQ::DefineParameters() {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 namespace equalizer {
 
@@ -39,11 +40,27 @@ public:
     // [ui, processing stopped] Allocates.
     void OnProcessingReset() override;
 
+    // [ui] Every parameter pushed to the new editor, then the zoom last
+    // stored by any instance, if there is one and it differs.
+    void OnEditorOpened() override;
+    // [ui] Stores the editor's zoom for the next opening.
+    void OnEditorClosed() override;
+    // [ui] The size the view is about to open at (the stored zoom) is the
+    // size the host reads before it is attached.
+    Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
+    // [ui] Off (for an editor drawn off-screen, say): the zoom is neither
+    // read from nor written to the user's preference.
+    void SetRememberDisplayScale(bool remember) { rememberDisplayScale = remember; }
+
     // [any] For tests and tools.
     const EqualizerProcessor& Processor() const { return processor; }
 
 private:
     void DefineParameters();
+    void InstallEditor();
+    // [ui] The zoom last stored by any instance, limited to [0.5, 4].
+    std::optional<float> RememberedZoom() const;
+    float ZoomToOpenAt() const;
     // [audio, or processing stopped]
     void ApplyMarkedParameters();
 
@@ -51,6 +68,7 @@ private:
     // Bit i set: parameter i changed on a non-audio thread and waits to be
     // applied by the audio thread.
     std::atomic<uint32_t> markedParameters{0};
+    bool rememberDisplayScale = true;
 };
 
 } // namespace equalizer

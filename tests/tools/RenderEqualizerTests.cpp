@@ -22,6 +22,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <dlfcn.h>
 
 #ifndef LUMARO_EQ_BUNDLE
 #error "LUMARO_EQ_BUNDLE must name the Lumaro EQ bundle"
@@ -64,6 +65,11 @@ DirectResult DirectRender(const std::vector<std::uint8_t>& state, const Sound& i
     EXPECT_TRUE(module) << error;
     if (!module)
         return result;
+    // Kept mapped, as lumaro-render keeps it: the libraries the module's
+    // editor draws with stay loaded with it, and pixman among them builds
+    // its tables when it is loaded and leaves them behind when it is
+    // unloaded, which the leak checker would report.
+    dlopen(module->LibraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     IPtr<vst3host::HostContext> context = owned(new vst3host::HostContext);
     module->SetHostContext(context->Unknown());
     const auto effect = module->FindClass(kVstAudioEffectClass);

@@ -37,7 +37,6 @@ std::unique_ptr<EffectSession> EffectSession::Open(const std::string& bundlePath
         error = "the plug-in \"" + bundlePath + "\" offers no audio effect";
         return nullptr;
     }
-    session->effectName = effectClass->name;
     session->instance =
         vst3host::PluginInstance::Create(*session->module, effectClass->cid, &reason);
     if (!session->instance) {
@@ -49,56 +48,14 @@ std::unique_ptr<EffectSession> EffectSession::Open(const std::string& bundlePath
         return nullptr;
     }
 
-    if (IEditController* controller = session->instance->Controller()) {
-        const int32 count = controller->getParameterCount();
-        for (int32 i = 0; i < count; ++i) {
-            Vst::ParameterInfo info{};
-            if (controller->getParameterInfo(i, info) != kResultOk)
-                continue;
-            ParameterInfo described;
-            described.id = info.id;
-            described.title = Utf8FromString128(info.title);
-            described.units = Utf8FromString128(info.units);
-            described.stepCount = info.stepCount;
-            described.defaultNormalized = info.defaultNormalizedValue;
-            described.flags = info.flags;
-            session->parameters.push_back(described);
-        }
-    }
-    session->pending.reserve(session->parameters.size());
+    session->catalogue =
+        std::make_unique<ControllerCatalogue>(session->instance->Controller(), effectClass->name);
+    session->pending.reserve(session->catalogue->Parameters().size());
     return session;
 }
 
 EffectSession::~EffectSession() {
     Unprepare();
-}
-
-const ParameterInfo* EffectSession::FindParameter(const std::string& title) const {
-    for (const ParameterInfo& parameter : parameters)
-        if (parameter.title == title)
-            return &parameter;
-    return nullptr;
-}
-
-std::string EffectSession::TextForValue(ParamID id, double normalized) const {
-    IEditController* controller = instance->Controller();
-    String128 text{};
-    if (!controller || controller->getParamStringByValue(id, normalized, text) != kResultOk)
-        return {};
-    return Utf8FromString128(text);
-}
-
-bool EffectSession::ValueForText(ParamID id, const std::string& text, double& normalized) const {
-    IEditController* controller = instance->Controller();
-    if (!controller)
-        return false;
-    String128 wide{};
-    String128FromUtf8(text, wide);
-    ParamValue value = 0.0;
-    if (controller->getParamValueByString(id, wide, value) != kResultOk)
-        return false;
-    normalized = value;
-    return true;
 }
 
 double EffectSession::NormalizedValue(ParamID id) const {
@@ -133,12 +90,12 @@ bool EffectSession::SetUp(std::string& error) {
     config.maxBlockFrames = format.maxBlockFrames;
     config.processMode = format.offline ? kOffline : kRealtime;
     if (instance->SetupProcessing(config) != kResultOk) {
-        error = "\"" + effectName + "\" refuses to process at " +
+        error = "\"" + EffectName() + "\" refuses to process at " +
                 std::to_string(static_cast<long long>(format.sampleRate)) + " Hz";
         return false;
     }
     if (instance->SetActive(true) != kResultOk) {
-        error = "\"" + effectName + "\" refuses to be activated";
+        error = "\"" + EffectName() + "\" refuses to be activated";
         return false;
     }
     prepared = true;
@@ -185,20 +142,20 @@ bool EffectSession::Prepare(const SessionFormat& requested, std::string& error) 
     SpeakerArrangement arrangement = format.channels == 1 ? SpeakerArr::kMono : SpeakerArr::kStereo;
     SpeakerArrangement outputArrangement = arrangement;
     if (processor->setBusArrangements(&arrangement, 1, &outputArrangement, 1) != kResultOk) {
-        error = "\"" + effectName + "\" does not take " +
+        error = "\"" + EffectName() + "\" does not take " +
                 (format.channels == 1 ? std::string("mono") : std::string("stereo")) + " audio";
         return false;
     }
     uses64Bit = processor->canProcessSampleSize(kSample64) == kResultTrue;
     if (!uses64Bit && processor->canProcessSampleSize(kSample32) != kResultTrue) {
-        error = "\"" + effectName + "\" takes neither 32-bit nor 64-bit samples";
+        error = "\"" + EffectName() + "\" takes neither 32-bit nor 64-bit samples";
         return false;
     }
     if (!SetUp(error))
         return false;
     if (!pending.empty()) {
         if (!FlushParameters()) {
-            error = "\"" + effectName + "\" refused the parameter settings";
+            error = "\"" + EffectName() + "\" refused the parameter settings";
             return false;
         }
         Unprepare();

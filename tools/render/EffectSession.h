@@ -4,6 +4,7 @@
 #include "host/Module.h"
 #include "host/ParameterChanges.h"
 #include "host/PluginInstance.h"
+#include "tools/render/ParameterCatalogue.h"
 
 #include "pluginterfaces/base/smartpointer.h"
 
@@ -13,16 +14,6 @@
 #include <vector>
 
 namespace render {
-
-// One host-visible parameter as the edit controller describes it.
-struct ParameterInfo {
-    Steinberg::Vst::ParamID id = 0;
-    std::string title;
-    std::string units;
-    int32_t stepCount = 0;
-    double defaultNormalized = 0.0;
-    int32_t flags = 0;
-};
 
 struct SessionFormat {
     double sampleRate = 48000.0;
@@ -41,7 +32,7 @@ struct SessionFormat {
 // latency, or a filter that glides towards its target, has settled before
 // the first sample. Nothing the processor hears therefore depends on the
 // block size.
-class EffectSession {
+class EffectSession final : public ParameterCatalogue {
 public:
     // Loads the bundle and initializes its first audio effect class.
     // Null with a reason in error.
@@ -50,15 +41,18 @@ public:
     EffectSession(const EffectSession&) = delete;
     EffectSession& operator=(const EffectSession&) = delete;
 
-    const std::string& EffectName() const noexcept { return effectName; }
-    const std::vector<ParameterInfo>& Parameters() const noexcept { return parameters; }
-    // Exact title match; null when there is none.
-    const ParameterInfo* FindParameter(const std::string& title) const;
-
+    const std::string& EffectName() const override { return catalogue->EffectName(); }
+    const std::vector<ParameterInfo>& Parameters() const override {
+        return catalogue->Parameters();
+    }
     // The controller's own text conversions.
-    std::string TextForValue(Steinberg::Vst::ParamID id, double normalized) const;
+    std::string TextForValue(Steinberg::Vst::ParamID id, double normalized) const override {
+        return catalogue->TextForValue(id, normalized);
+    }
     bool ValueForText(Steinberg::Vst::ParamID id, const std::string& text,
-                      double& normalized) const;
+                      double& normalized) const override {
+        return catalogue->ValueForText(id, text, normalized);
+    }
 
     // The controller's current value of a parameter.
     double NormalizedValue(Steinberg::Vst::ParamID id) const;
@@ -94,8 +88,7 @@ private:
     Steinberg::IPtr<vst3host::HostContext> context;
     std::unique_ptr<vst3host::Module> module;
     std::unique_ptr<vst3host::PluginInstance> instance;
-    std::string effectName;
-    std::vector<ParameterInfo> parameters;
+    std::unique_ptr<ControllerCatalogue> catalogue;
 
     struct PendingValue {
         Steinberg::Vst::ParamID id;

@@ -57,7 +57,7 @@ int DecimalsOf(const std::string& number) {
     return decimals;
 }
 
-std::string StepTexts(const EffectSession& session, const ParameterInfo& parameter) {
+std::string StepTexts(const ParameterCatalogue& session, const ParameterInfo& parameter) {
     std::string list;
     for (int32_t step = 0; step <= parameter.stepCount; ++step) {
         if (step)
@@ -85,7 +85,7 @@ bool ParseSetting(const std::string& argument, ParameterSetting& setting, std::s
     return true;
 }
 
-bool ResolveSetting(const EffectSession& session, const ParameterSetting& setting,
+bool ResolveSetting(const ParameterCatalogue& session, const ParameterSetting& setting,
                     Steinberg::Vst::ParamID& id, double& normalized, std::string& error,
                     std::string& note) {
     const ParameterInfo* parameter = session.FindParameter(setting.name);
@@ -124,7 +124,7 @@ bool ResolveSetting(const EffectSession& session, const ParameterSetting& settin
     return false;
 }
 
-std::string DescribeParameters(const EffectSession& session) {
+std::string DescribeParameters(const ParameterCatalogue& session) {
     using Steinberg::Vst::ParameterInfo;
     std::ostringstream out;
     out << "Parameters of \"" << session.EffectName() << "\" (--set \"NAME=VALUE\"):\n";

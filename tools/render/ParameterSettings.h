@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/render/EffectSession.h"
+#include "tools/render/ParameterCatalogue.h"
 
 #include <string>
 
@@ -22,12 +22,12 @@ bool ParseSetting(const std::string& argument, ParameterSetting& setting, std::s
 // same text, or, for a parameter that shows numbers, when the text is a
 // number (optionally followed by the parameter's units). A number the
 // effect limits is accepted with a note. False with a reason otherwise.
-bool ResolveSetting(const EffectSession& session, const ParameterSetting& setting,
+bool ResolveSetting(const ParameterCatalogue& session, const ParameterSetting& setting,
                     Steinberg::Vst::ParamID& id, double& normalized, std::string& error,
                     std::string& note);
 
 // Every host-visible parameter with its ID, range, default, units and, for
 // a parameter with a few steps, every value text.
-std::string DescribeParameters(const EffectSession& session);
+std::string DescribeParameters(const ParameterCatalogue& session);
 
 } // namespace render

@@ -1,12 +1,11 @@
 #include "equalizer/resources/artwork/PanelLayout.h"
 
-#include <algorithm>
+#include "equalizer/editor/GridFilmStrip.h"
 
 namespace artwork {
 
 int FrameForValue(double value) {
-    const int frame = static_cast<int>((kStripFrames - 1) * value + 0.5) + 1;
-    return std::clamp(frame, 1, kStripFrames) - 1;
+    return equalizer::GridFrameForValue(value, kStripFrames);
 }
 
 double FrameAngleDegrees(int frame) {
@@ -14,7 +13,7 @@ double FrameAngleDegrees(int frame) {
 }
 
 double StepValue(int position, int steps) {
-    return static_cast<double>(static_cast<float>(position) / static_cast<float>(steps));
+    return equalizer::DetentValue(position, steps);
 }
 
 } // namespace artwork
