@@ -374,18 +374,21 @@ public:
     virtual int32_t ShowMessageBox(const char* text, const char* caption, int32_t type,
                                    MessageBoxCompletion completion = nullptr);
     // [ui] With a completion the chooser runs beside the host's loop and the
-    // completion receives the answer later on this thread (nothing for a
-    // cancel); without one the call waits and writes the answer back:
-    // fileName the full path (empty when cancelled), path its directory
-    // with a trailing "/" (unchanged when cancelled). extensions: space
-    // separated, without dots ("wav aif").
+    // completion receives the answer later on this thread (a cancel gives an
+    // empty name and the path as it was; a chooser that could not be asked
+    // drops the completion uncalled and empties fileName at once); without
+    // one the call waits and writes the answer back: fileName the full path
+    // (empty when cancelled), path its directory with a trailing "/"
+    // (unchanged when cancelled). extensions: space separated, without dots
+    // ("wav aif"); a saved name without an extension gets the first.
     virtual void ChooseFile(std::string& fileName, std::string& path, int32_t action,
                             const char* extensions, FileChosenFunction completion = nullptr);
     // [ui] As ChooseFile; dir receives the folder with a trailing "/", or
     // becomes empty when cancelled.
     virtual void ChooseDirectory(std::string& dir, FileChosenFunction completion = nullptr);
-    // [ui] As ChooseFile: with a completion, true when the chooser opened;
-    // without, true when a colour was chosen (written to colour, alpha kept).
+    // [ui] As ChooseFile: with a completion, true when the chooser opened
+    // (only a chosen colour reaches the completion); without, true when a
+    // colour was chosen (written to colour, alpha kept).
     virtual bool ChooseColour(IColour& colour, const char* title,
                               ColourChosenFunction completion = nullptr);
     // [ui] Opens the address in the desktop's browser, after a yes/no box
