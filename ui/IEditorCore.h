@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/DialogTypes.h"
 #include "ui/DrawingTypes.h"
 #include "ui/EditorTypes.h"
 #include "ui/IPopupMenu.h"
@@ -363,6 +364,48 @@ public:
     virtual void OpenTextField(int32_t paramIdx, const ITextStyle& style, const IRectangle& bounds,
                                int32_t maxLength, const char* utf8Text) = 0;
     virtual void CancelTextEntry() = 0;
+
+    // ---- Dialogs, desktop services and the clipboard (IEditorWindow) ----
+    // Without a window that can run them, each gives its failure result and
+    // releases its completion without calling it (the defaults here).
+
+    // [ui] Modal. The answer (kAnswerOk ...), 0 when no box could be shown;
+    // the completion receives a real answer before the call returns.
+    virtual int32_t ShowMessageBox(const char* text, const char* caption, int32_t type,
+                                   MessageBoxCompletion completion = nullptr);
+    // [ui] With a completion the chooser runs beside the host's loop and the
+    // completion receives the answer later on this thread (a cancel gives an
+    // empty name and the path as it was; a chooser that could not be asked
+    // drops the completion uncalled and empties fileName at once); without
+    // one the call waits and writes the answer back: fileName the full path
+    // (empty when cancelled), path its directory with a trailing "/"
+    // (unchanged when cancelled). extensions: space separated, without dots
+    // ("wav aif"); a saved name without an extension gets the first.
+    virtual void ChooseFile(std::string& fileName, std::string& path, int32_t action,
+                            const char* extensions, FileChosenFunction completion = nullptr);
+    // [ui] As ChooseFile; dir receives the folder with a trailing "/", or
+    // becomes empty when cancelled.
+    virtual void ChooseDirectory(std::string& dir, FileChosenFunction completion = nullptr);
+    // [ui] As ChooseFile: with a completion, true when the chooser opened
+    // (only a chosen colour reaches the completion); without, true when a
+    // colour was chosen (written to colour, alpha kept).
+    virtual bool ChooseColour(IColour& colour, const char* title,
+                              ColourChosenFunction completion = nullptr);
+    // [ui] Opens the address in the desktop's browser, after a yes/no box
+    // when confirmation is given; an error box with errorText when it fails.
+    virtual bool OpenUrl(const char* url, const char* windowTitle = nullptr,
+                         const char* confirmation = nullptr, const char* errorText = nullptr);
+    // [ui] Shows the file (select) or the folder in the desktop's file manager.
+    virtual bool RevealInFileBrowser(const char* path, bool select);
+    // [ui] text becomes empty on failure.
+    virtual bool ReadClipboardText(std::string& text);
+    virtual bool WriteClipboardText(const char* text);
+    // [ui] Offers the file as a file manager's copy would.
+    virtual bool PutFilePathOnClipboard(const char* path);
+    // [ui] Modal: drags the file out of the editor until the button is
+    // released or Escape pressed; true when the drag ran (a cancelled one
+    // included).
+    virtual bool StartFileDragOut(const char* path);
 
 protected:
     // [ui] Called by a window's OpenWindow after creating the native window:

@@ -216,4 +216,48 @@ void IEditorCore::SetControlValueAfterPopupMenu(IPopupMenu* chosenMenu) {
     RunAsOneShotEdit(*control, [&] { control->OnMenuChoice(chosenMenu, valueIndex); });
 }
 
+// ---- Dialogs without a window ----
+
+int32_t IEditorCore::ShowMessageBox(const char*, const char*, int32_t, MessageBoxCompletion) {
+    return kAnswerNone;
+}
+
+void IEditorCore::ChooseFile(std::string& fileName, std::string&, int32_t, const char*,
+                             FileChosenFunction) {
+    fileName.clear();
+}
+
+void IEditorCore::ChooseDirectory(std::string& dir, FileChosenFunction) {
+    dir.clear();
+}
+
+bool IEditorCore::ChooseColour(IColour&, const char*, ColourChosenFunction) {
+    return false;
+}
+
+bool IEditorCore::OpenUrl(const char*, const char*, const char*, const char*) {
+    return false;
+}
+
+bool IEditorCore::RevealInFileBrowser(const char*, bool) {
+    return false;
+}
+
+bool IEditorCore::ReadClipboardText(std::string& text) {
+    text.clear();
+    return false;
+}
+
+bool IEditorCore::WriteClipboardText(const char*) {
+    return false;
+}
+
+bool IEditorCore::PutFilePathOnClipboard(const char*) {
+    return false;
+}
+
+bool IEditorCore::StartFileDragOut(const char*) {
+    return false;
+}
+
 } // namespace ui

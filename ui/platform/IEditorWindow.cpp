@@ -130,6 +130,7 @@ void* IEditorWindow::OpenWindow(void* parentHandle) {
     }
     if (StartSession(*opened, WindowFromHandle(parentHandle), x, y, w, h)) {
         session = std::move(opened);
+        ownerWindow = 0; // found again in the new parent when a dialog needs it
     } else {
         if (opened->runLoop != nullptr) {
             opened->runLoop->StopTimer();
@@ -165,6 +166,9 @@ void IEditorWindow::CloseWindow() {
         PointerTakenAway();
     HidePointer(false, false);
     pressedButtons = 0;
+    // An open field goes without an answer, a chooser's answer never comes.
+    CloseTextField();
+    session->dialogs.CancelAll();
     RemoveAllControls();
     tooltipShown = false;
     tooltipControl = -1;
@@ -313,26 +317,6 @@ CursorShape IEditorWindow::SetCursorShape(CursorShape shape) {
     if (session)
         session->pointer->SetShape(shape);
     return previous;
-}
-
-// ---- Prompts (a later stage builds the native ones) ----
-
-IPopupMenu* IEditorWindow::ShowPopupMenu(IPopupMenu&, const IRectangle&) {
-    return nullptr;
-}
-
-void IEditorWindow::OpenTextField(int32_t, const ITextStyle&, const IRectangle&, int32_t,
-                                  const char*) {
-    // Without a field the entry ends as a cancelled one: the control keeps
-    // its value and the editor takes pointer input again.
-    CancelTextEntry();
-}
-
-void IEditorWindow::CancelTextEntry() {
-    inTextEntry = nullptr;
-    textEntryValueIndex = -1;
-    if (session)
-        session->window.ListenToKeys(false);
 }
 
 } // namespace ui

@@ -3,12 +3,14 @@
 #include "ui/platform/DoubleClickDetector.h"
 #include "ui/platform/FramePacing.h"
 #include "ui/platform/IEditorDrawing.h"
+#include "ui/platform/TextEntryModel.h"
 #include "ui/platform/WindowFonts.h"
 #include "ui/platform/X11EventTranslation.h"
 #include "ui/platform/XcbHandles.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,11 @@ namespace ui {
 // - The screen scale is Xft.dpi / 96, rounded, unless the host gave one.
 // - Keys reach the window only while the editor wants them (a value being
 //   typed); otherwise they stay with the host and arrive through the view.
+// - Value prompts, message boxes, menus and dragging out are the editor's
+//   own windows on the same connection; the choosers are the desktop's
+//   (portal, zenity, kdialog) and never block the host's loop: their
+//   answers arrive on later ticks. The clipboard is the CLIPBOARD
+//   selection, served by the window while it lives.
 //
 // Everything runs on the host's UI thread.
 class IEditorWindow : public IEditorDrawing {
@@ -69,12 +76,41 @@ public:
     std::unique_ptr<PlatformFont> LoadFontFromMemory(const char* fontId, const void* bytes,
                                                      int32_t byteCount) override;
     void CacheWindowFont(const char* fontId, const PlatformFont& font) override;
-    // [ui] No native menus yet: nothing is chosen.
+    // [ui] Modal: an override-redirect menu below bounds, holding pointer
+    // and keyboard until a choice or a dismissal; the editor repaints
+    // meanwhile. The (sub)menu chosen from, or null.
     IPopupMenu* ShowPopupMenu(IPopupMenu& menu, const IRectangle& bounds) override;
-    // [ui] No native text field yet: the entry ends at once, unchanged.
+    // [ui] A field drawn over bounds that takes the keyboard focus; it ends
+    // on the tick after Return, Escape, a focus loss or a press outside.
+    // Without a window the entry ends at once, unchanged.
     void OpenTextField(int32_t paramIdx, const ITextStyle& style, const IRectangle& bounds,
                        int32_t maxLength, const char* utf8Text) override;
+    // [ui] Asks an open field to cancel at the next tick.
     void CancelTextEntry() override;
+    // [ui] Keys the host hands the view go to an open field.
+    bool OnKeyDown(float x, float y, const IKeyEvent& key) override;
+    bool OnKeyUp(float x, float y, const IKeyEvent& key) override;
+
+    // ---- Dialogs, desktop services, clipboard (see IEditorCore) ----
+
+    // [ui] Drawn by the editor; without an open window a connection of its
+    // own to $DISPLAY serves the box.
+    int32_t ShowMessageBox(const char* text, const char* caption, int32_t type,
+                           MessageBoxCompletion completion = nullptr) override;
+    void ChooseFile(std::string& fileName, std::string& path, int32_t action,
+                    const char* extensions, FileChosenFunction completion = nullptr) override;
+    void ChooseDirectory(std::string& dir, FileChosenFunction completion = nullptr) override;
+    bool ChooseColour(IColour& colour, const char* title,
+                      ColourChosenFunction completion = nullptr) override;
+    // [ui] Through xdg-open, waited for at most a few seconds.
+    bool OpenUrl(const char* url, const char* windowTitle = nullptr,
+                 const char* confirmation = nullptr, const char* errorText = nullptr) override;
+    // [ui] org.freedesktop.FileManager1, else xdg-open on the folder.
+    bool RevealInFileBrowser(const char* path, bool select) override;
+    bool ReadClipboardText(std::string& text) override;
+    bool WriteClipboardText(const char* text) override;
+    bool PutFilePathOnClipboard(const char* path) override;
+    bool StartFileDragOut(const char* path) override;
     // [ui] Also makes the shape the window's cursor.
     CursorShape SetCursorShape(CursorShape shape) override;
 
@@ -100,6 +136,13 @@ public:
     uint32_t FramesDrawn() const noexcept { return framesDrawn; }
     uint32_t RectanglesSent() const noexcept { return rectanglesSent; }
     const FrameTickGate& TickGate() const noexcept { return tickGate; }
+    // [ui] The open text field's window (0 when none) and its state.
+    uint32_t TextFieldWindow() const;
+    const TextEntryState& EntryState() const noexcept { return entryState; }
+    // [ui] Choosers started and not yet answered.
+    size_t ChoosersRunning() const;
+    // [ui] How long a chooser without a completion is waited for.
+    static constexpr int32_t kChooserWaitLimitMs = 10 * 60 * 1000;
 
 protected:
     void PresentFrame() override;
@@ -108,6 +151,9 @@ protected:
 private:
     struct Session;
     class SharedPixelMemory;
+    class Modal;
+    using EventMatch = std::function<bool(const xcb_generic_event_t&)>;
+    using EventHandler = std::function<bool(const xcb_generic_event_t&)>;
 
     bool StartSession(Session& opened, xcb_window_t parent, int16_t x, int16_t y, uint16_t w,
                       uint16_t h);
@@ -136,6 +182,22 @@ private:
     void PointerTakenAway();
     void OnResourcesChanged();
     void ForwardKeyToParent(const x11::WindowEvent& event);
+    void HandleEvent(const xcb_generic_event_t& raw, bool underModal);
+
+    // Nested loops and waits on the connection (IEditorWindowModal.cpp).
+    bool RunModal(const EventHandler& handler, const std::function<bool()>& done, int32_t timeoutMs,
+                  const std::function<void()>& tick = nullptr);
+    x11::XcbPtr<xcb_generic_event_t> WaitForEvent(const EventMatch& match, int32_t timeoutMs);
+    uint32_t ServerTime();
+    IKeyEvent TranslateKey(uint8_t keycode, uint16_t state);
+    uint32_t OwnerWindow();
+    void InvalidateWholeWindow();
+    bool WaitForChooser(uint32_t id);
+
+    // The text field (IEditorWindowEntry.cpp).
+    bool ServeTextEntry();
+    void CloseTextField();
+    void EndTextEntryUnanswered();
 
     std::unique_ptr<Session> session;
     WindowFonts windowFonts;
@@ -165,6 +227,15 @@ private:
     // Tooltips (never enabled by this plug-in; see OpenWindow).
     bool tooltipShown = false;
     int32_t tooltipControl = -1;
+
+    // The text field's request state and what it was opened with.
+    TextEntryState entryState;
+    ITextStyle entryStyle;
+    IRectangle entryBounds;
+    // The top-level window dialogs belong to, kept once found (also for a
+    // message box after the window closed).
+    uint32_t ownerWindow = 0;
+    int32_t modalDepth = 0;
 
     float pendingScreenScale = 0.0f; // a new Xft.dpi factor for the next tick
     uint32_t framesDrawn = 0;

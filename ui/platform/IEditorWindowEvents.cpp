@@ -58,6 +58,16 @@ void IEditorWindow::OnTimer() {
     RunQueuedFrameTicks();
     if (!session || session->connectionLost || !session->window.Exists())
         return;
+    // Choosers answer here; an answer may close the window.
+    session->dialogs.Poll();
+    if (!session)
+        return;
+    if (ServeTextEntry()) {
+        Flush();
+        return; // a served field ends the tick
+    }
+    if (session->textField)
+        session->textField->Tick();
     ApplyPendingScreenScale();
     FramePacer& pacer = session->pacer;
     const uint64_t now = NowMs();
@@ -90,14 +100,48 @@ void IEditorWindow::Drain(bool queuedOnly) {
         session->window.MarkDestroyed();
         PointerTakenAway();
     }
-    const std::vector<XcbPtr<xcb_generic_event_t>> events = std::move(batch);
+    // Events put aside by a wait come first: they arrived before these.
+    std::vector<XcbPtr<xcb_generic_event_t>> events;
+    while (!session->deferred.empty()) {
+        events.push_back(std::move(session->deferred.front()));
+        session->deferred.pop_front();
+    }
+    for (auto& event : batch)
+        events.push_back(std::move(event));
+    batch.clear();
     for (const auto& event : events) {
         if (!session)
             return; // an event closed the window
-        // Positions are divided by the scale of the moment.
-        session->context.pixelScale = PixelScale();
-        Dispatch(TranslateEvent(*event, session->context));
+        HandleEvent(*event, false);
     }
+}
+
+void IEditorWindow::HandleEvent(const xcb_generic_event_t& raw, bool underModal) {
+    Session& s = *session;
+    // Positions are divided by the scale of the moment.
+    s.context.pixelScale = PixelScale();
+    const WindowEvent event = TranslateEvent(raw, s.context);
+    if (event.time != 0)
+        s.lastEventTime = event.time;
+    if (s.textField && s.textField->Handle(raw, entryState))
+        return;
+    if (underModal) {
+        // A modal menu, box or drag has the user's attention: the editor
+        // itself takes no input meanwhile.
+        switch (event.kind) {
+        case Kind::PointerMove:
+        case Kind::ButtonPress:
+        case Kind::ButtonRelease:
+        case Kind::Wheel:
+        case Kind::KeyPress:
+        case Kind::KeyRelease:
+        case Kind::PointerLeave:
+            return;
+        default:
+            break;
+        }
+    }
+    Dispatch(event);
 }
 
 void IEditorWindow::Dispatch(const WindowEvent& event) {
@@ -117,8 +161,8 @@ void IEditorWindow::Dispatch(const WindowEvent& event) {
     case Kind::Wheel:
         if (event.synthetic)
             break;
-        if (inTextEntry != nullptr) {
-            CancelTextEntry();
+        if (s.textField) {
+            entryState.WheelTurned();
             break;
         }
         lastMouseX = event.pointer.x;
@@ -174,6 +218,10 @@ void IEditorWindow::Dispatch(const WindowEvent& event) {
         if (event.window == s.context.root && event.atom == XCB_ATOM_RESOURCE_MANAGER)
             OnResourcesChanged();
         break;
+    case Kind::SelectionRequest:
+    case Kind::SelectionClear:
+        s.clipboard->Handle(event);
+        break;
     default:
         break;
     }
@@ -194,11 +242,15 @@ void IEditorWindow::FrameTick(uint32_t n) {
         return;
     if (n != 0 && !tickGate.Admit(n))
         return;
+    if (ServeTextEntry())
+        return;
     ApplyPendingScreenScale();
     CollectDirty();
     if (pendingRects.empty())
         return;
     Paint();
+    if (session->textField)
+        entryState.PaintedAround();
     if (n != 0) {
         // Frames that arrived while this one painted are skipped.
         Drain(true);
@@ -337,8 +389,11 @@ void IEditorWindow::OnButtonPress(const WindowEvent& event) {
     if (event.synthetic || event.button > kButtonRight)
         return;
     tooltipShown = false;
-    if (inTextEntry != nullptr) {
-        CancelTextEntry();
+    if (session->textField) {
+        // A press beside the field ends it (on the next tick) and goes no
+        // further; the middle button only ends a field that lost the focus.
+        if (event.button != kButtonMiddle || entryState.State() != TextEntryState::kFocused)
+            entryState.EditorPressed();
         return;
     }
     const IPointerEvent& p = event.pointer;

@@ -5,8 +5,10 @@
 // requests goes before the window, and the window before the connection.
 
 #include "ui/EditorRunLoop.h"
+#include "ui/platform/DesktopDialogs.h"
 #include "ui/platform/FramePacing.h"
 #include "ui/platform/IEditorWindow.h"
+#include "ui/platform/X11Clipboard.h"
 #include "ui/platform/X11DropTarget.h"
 #include "ui/platform/X11EmbedWindow.h"
 #include "ui/platform/X11EventTranslation.h"
@@ -14,8 +16,10 @@
 #include "ui/platform/X11Keyboard.h"
 #include "ui/platform/X11Pointer.h"
 #include "ui/platform/X11Presenter.h"
+#include "ui/platform/X11TextField.h"
 #include "ui/platform/XcbHandles.h"
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -40,6 +44,7 @@ struct IEditorWindow::Session {
                 else
                     owner.OnDropFiles(paths, lx, ly);
             });
+        clipboard = std::make_unique<x11::X11Clipboard>(connection, window.Id());
         pacer = FramePacer(clock->IsAvailable());
         context.window = window.Id();
         context.root = connection.Screen()->root;
@@ -60,12 +65,34 @@ struct IEditorWindow::Session {
     std::unique_ptr<x11::X11FrameClock> clock;
     std::unique_ptr<x11::X11Pointer> pointer;
     std::unique_ptr<x11::X11DropTarget> dropTarget;
+    std::unique_ptr<x11::X11Clipboard> clipboard;
+    std::unique_ptr<x11::X11TextField> textField;
+    DesktopDialogs dialogs;
     x11::X11Keyboard keyboard;
     FramePacer pacer{false};
     x11::TranslationContext context;
     const x11::X11SharedSegment* frameSegment = nullptr;
     bool connectionLost = false;
     std::vector<x11::XcbPtr<xcb_generic_event_t>> batch;
+    // Events read while waiting for a particular one, for the next turn.
+    std::deque<x11::XcbPtr<xcb_generic_event_t>> deferred;
+    uint32_t lastEventTime = 0; // the server time of the latest event seen
+};
+
+// The modal loop the window's menus, boxes and drags run in: the window's
+// nested loop, with a tick of the caller's (a chooser's polling).
+class IEditorWindow::Modal final : public x11::ModalLoop {
+public:
+    explicit Modal(IEditorWindow& owner, std::function<void()> tick = nullptr)
+        : owner(owner), tick(std::move(tick)) {}
+    bool Run(const Handler& handler, const std::function<bool()>& done,
+             int32_t timeoutMs) override {
+        return owner.RunModal(handler, done, timeoutMs, tick);
+    }
+
+private:
+    IEditorWindow& owner;
+    std::function<void()> tick;
 };
 
 } // namespace ui

@@ -27,6 +27,8 @@ WindowEvent ButtonEvent(const xcb_button_press_event_t& e, bool press,
         return out;
     out.time = e.time;
     out.button = e.detail;
+    out.rootX = e.root_x;
+    out.rootY = e.root_y;
     switch (e.detail) {
     case kButtonWheelUp:
     case kButtonWheelDown:
@@ -132,6 +134,8 @@ WindowEvent TranslateEvent(const xcb_generic_event_t& event, const TranslationCo
             break;
         out.kind = Kind::PointerMove;
         out.time = e.time;
+        out.rootX = e.root_x;
+        out.rootY = e.root_y;
         out.pointer =
             PointerAt(e.event_x, e.event_y, ModifiersFromState(e.state, Kind::PointerMove, 0),
                       context.pixelScale);
@@ -147,14 +151,16 @@ WindowEvent TranslateEvent(const xcb_generic_event_t& event, const TranslationCo
         out = CrossingEvent(reinterpret_cast<const xcb_leave_notify_event_t&>(event),
                             type == XCB_LEAVE_NOTIFY, context);
         break;
+    case XCB_FOCUS_IN:
     case XCB_FOCUS_OUT: {
         const auto& e = reinterpret_cast<const xcb_focus_out_event_t&>(event);
-        // The focus moving to a child (the text field) stays with the editor;
-        // the pointer-root details are the server's bookkeeping.
+        // The focus moving to or from a child (the text field) stays with
+        // the editor; the pointer-root details are the server's bookkeeping,
+        // and grabs (a menu's) only borrow the keyboard.
         if (e.event == context.window && e.detail != XCB_NOTIFY_DETAIL_INFERIOR &&
             e.detail != XCB_NOTIFY_DETAIL_POINTER && e.mode != XCB_NOTIFY_MODE_GRAB &&
             e.mode != XCB_NOTIFY_MODE_UNGRAB)
-            out.kind = Kind::FocusLost;
+            out.kind = type == XCB_FOCUS_IN ? Kind::FocusGained : Kind::FocusLost;
         break;
     }
     case XCB_KEY_PRESS:
@@ -199,6 +205,7 @@ WindowEvent TranslateEvent(const xcb_generic_event_t& event, const TranslationCo
         out.window = e.window;
         out.atom = e.atom;
         out.time = e.time;
+        out.propertyDeleted = e.state == XCB_PROPERTY_DELETE;
         break;
     }
     case XCB_CLIENT_MESSAGE: {
@@ -218,6 +225,32 @@ WindowEvent TranslateEvent(const xcb_generic_event_t& event, const TranslationCo
             break;
         out.kind = Kind::SelectionReady;
         out.atom = e.property;
+        out.property = e.property;
+        out.selection = e.selection;
+        out.target = e.target;
+        out.time = e.time;
+        break;
+    }
+    case XCB_SELECTION_REQUEST: {
+        const auto& e = reinterpret_cast<const xcb_selection_request_event_t&>(event);
+        if (e.owner != context.window)
+            break;
+        out.kind = Kind::SelectionRequest;
+        out.window = e.owner;
+        out.requestor = e.requestor;
+        out.selection = e.selection;
+        out.target = e.target;
+        out.property = e.property;
+        out.time = e.time;
+        break;
+    }
+    case XCB_SELECTION_CLEAR: {
+        const auto& e = reinterpret_cast<const xcb_selection_clear_event_t&>(event);
+        if (e.owner != context.window)
+            break;
+        out.kind = Kind::SelectionClear;
+        out.window = e.owner;
+        out.selection = e.selection;
         out.time = e.time;
         break;
     }

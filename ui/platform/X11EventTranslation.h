@@ -27,32 +27,37 @@ enum : uint8_t {
 
 struct WindowEvent {
     enum class Kind {
-        None,           // not for the window, or nothing to do
-        PointerMove,    // pointer
-        ButtonPress,    // pointer, button (1 left, 2 middle, 3 right)
-        ButtonRelease,  // pointer, button
-        Wheel,          // pointer, notches
-        PointerLeave,   // the pointer left the window
-        GrabEnded,      // a pointer grab ended without a button release
-        FocusLost,      // the window lost the keyboard focus
-        KeyPress,       // pointer (position), keycode, keyState
-        KeyRelease,     // likewise
-        Expose,         // pixels: the area to show again
-        Configure,      // pixels: the window's new size at (0, 0)
-        Unmapped,       // the window is no longer shown
-        Destroyed,      // the window no longer exists (its parent went)
-        FrameComplete,  // a frame notify arrived: serial, msc
-        ShmCompletion,  // the server finished reading shared memory
-        PropertyChange, // atom, on window (ours or the root)
-        ClientMessage,  // atom (message type), data
-        SelectionReady, // atom (the property holding the data, or none)
-        Error,          // errorCode, majorOpcode
+        None,             // not for the window, or nothing to do
+        PointerMove,      // pointer
+        ButtonPress,      // pointer, button (1 left, 2 middle, 3 right)
+        ButtonRelease,    // pointer, button
+        Wheel,            // pointer, notches
+        PointerLeave,     // the pointer left the window
+        GrabEnded,        // a pointer grab ended without a button release
+        FocusLost,        // the window lost the keyboard focus
+        FocusGained,      // the window received the keyboard focus
+        KeyPress,         // pointer (position), keycode, keyState
+        KeyRelease,       // likewise
+        Expose,           // pixels: the area to show again
+        Configure,        // pixels: the window's new size at (0, 0)
+        Unmapped,         // the window is no longer shown
+        Destroyed,        // the window no longer exists (its parent went)
+        FrameComplete,    // a frame notify arrived: serial, msc
+        ShmCompletion,    // the server finished reading shared memory
+        PropertyChange,   // atom, on window (ours or the root)
+        ClientMessage,    // atom (message type), data
+        SelectionReady,   // atom (the property holding the data, or none), selection, target
+        SelectionRequest, // requestor, selection, target, property, time: for an owner
+        SelectionClear,   // selection, time: another client owns it now
+        Error,            // errorCode, majorOpcode
     };
 
     Kind kind = Kind::None;
     IPointerEvent pointer; // logical units; dX, dY are 0
-    uint8_t button = 0;    // presses and releases
-    float notches = 0.0f;  // wheel: +1 up or right, -1 down or left
+    int16_t rootX = 0;     // pointer events: the position on the screen, pixels
+    int16_t rootY = 0;
+    uint8_t button = 0;   // presses and releases
+    float notches = 0.0f; // wheel: +1 up or right, -1 down or left
     xcb_timestamp_t time = 0;
     uint16_t sequence = 0;  // the server's sequence number when it was sent
     bool synthetic = false; // sent by another client (SendEvent)
@@ -64,6 +69,11 @@ struct WindowEvent {
     xcb_window_t window = XCB_NONE;
     xcb_atom_t atom = XCB_ATOM_NONE;
     std::array<uint32_t, 5> data{}; // client message, 32-bit format
+    bool propertyDeleted = false;   // property change: deleted rather than set
+    xcb_window_t requestor = XCB_NONE;
+    xcb_atom_t selection = XCB_ATOM_NONE;
+    xcb_atom_t target = XCB_ATOM_NONE;
+    xcb_atom_t property = XCB_ATOM_NONE;
     uint8_t errorCode = 0;
     uint8_t majorOpcode = 0;
 };

@@ -48,6 +48,11 @@ public:
     // own cursor. Shapes the theme lacks leave the cursor as it was.
     void SetShape(CursorShape shape);
 
+    // [ui] The theme's cursor for a shape (for the window's own small
+    // windows: the text field's I-beam, a drag); XCB_NONE when it has none.
+    // Owned here, freed with the pointer.
+    xcb_cursor_t ThemeCursor(CursorShape shape) { return CursorFor(shape); }
+
     // [any] Hides issued and not yet shown again, over every pointer of the
     // process (for leak checks).
     static int32_t OutstandingHides() noexcept { return outstandingHides.load(); }

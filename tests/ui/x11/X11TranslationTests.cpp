@@ -161,6 +161,49 @@ TEST(X11Translation, CrossingsFocusAndStructure) {
     EXPECT_EQ(shown.pixels, ui::IRectangle(5, 6, 15, 26)); // pixels, not logical
 }
 
+TEST(X11Translation, SelectionsFocusGainsAndScreenPositions) {
+    xcb_selection_request_event_t request{};
+    request.response_type = XCB_SELECTION_REQUEST;
+    request.owner = kWindow;
+    request.requestor = kOther;
+    request.selection = 11;
+    request.target = 12;
+    request.property = 13;
+    request.time = 99;
+    const WindowEvent asked = TranslateEvent(Generic(request), Context());
+    EXPECT_EQ(asked.kind, Kind::SelectionRequest);
+    EXPECT_EQ(asked.requestor, kOther);
+    EXPECT_EQ(asked.selection, 11u);
+    EXPECT_EQ(asked.target, 12u);
+    EXPECT_EQ(asked.property, 13u);
+    EXPECT_EQ(asked.time, 99u);
+    request.owner = kOther; // another window's business
+    EXPECT_EQ(TranslateEvent(Generic(request), Context()).kind, Kind::None);
+
+    xcb_selection_clear_event_t clear{};
+    clear.response_type = XCB_SELECTION_CLEAR;
+    clear.owner = kWindow;
+    clear.selection = 11;
+    EXPECT_EQ(TranslateEvent(Generic(clear), Context()).kind, Kind::SelectionClear);
+    EXPECT_EQ(TranslateEvent(Generic(clear), Context()).selection, 11u);
+
+    xcb_focus_in_event_t focus{};
+    focus.response_type = XCB_FOCUS_IN;
+    focus.event = kWindow;
+    focus.detail = XCB_NOTIFY_DETAIL_ANCESTOR;
+    focus.mode = XCB_NOTIFY_MODE_NORMAL;
+    EXPECT_EQ(TranslateEvent(Generic(focus), Context()).kind, Kind::FocusGained);
+    focus.detail = XCB_NOTIFY_DETAIL_INFERIOR; // back from the text field
+    EXPECT_EQ(TranslateEvent(Generic(focus), Context()).kind, Kind::None);
+
+    xcb_button_press_event_t press = Button(XCB_BUTTON_PRESS, 1, 10, 20);
+    press.root_x = 310;
+    press.root_y = -5;
+    const WindowEvent pressed = TranslateEvent(Generic(press), Context(2.0f));
+    EXPECT_EQ(pressed.rootX, 310); // screen pixels, whatever the scale
+    EXPECT_EQ(pressed.rootY, -5);
+}
+
 TEST(X11Translation, ExtensionEventsAreRecognisedByTheirNumbers) {
     xcb_present_complete_notify_event_t complete{};
     complete.response_type = XCB_GE_GENERIC;
