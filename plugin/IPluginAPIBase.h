@@ -92,6 +92,11 @@ public:
     [[nodiscard]] std::unique_lock<std::recursive_mutex> LockOutIdleTick() {
         return std::unique_lock<std::recursive_mutex>(idleTickMutex);
     }
+    // [any; never waits] LockOutIdleTick if free; the lock is not owned when
+    // a tick (or a set-up call on another thread) holds it.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> TryLockOutIdleTick() {
+        return std::unique_lock<std::recursive_mutex>(idleTickMutex, std::try_to_lock);
+    }
     // [under LockOutIdleTick] True while the holder of the lock is the idle
     // tick itself.
     bool InsideIdleTick() const noexcept { return insideIdleTick; }

@@ -127,15 +127,23 @@ std::string IPluginProcessor::DescribeBus(BusDirection direction, int32_t busInd
 }
 
 void IPluginProcessor::ChangeLatency(int32_t samples) {
+    // On the audio thread itself (a hook reacting to a parameter) nothing may
+    // allocate, so the change takes the same hand-over as while running.
+    StoreLatency(samples, !processingRunning.load() && !IsAudioThread());
+}
+
+void IPluginProcessor::HandOverLatency(int32_t samples) {
+    StoreLatency(samples, false);
+}
+
+void IPluginProcessor::StoreLatency(int32_t samples, bool resizeNow) {
     samples = std::max(samples, 0);
     latency.store(samples, std::memory_order_relaxed);
     if (!latencyDelay) {
         return;
     }
     const int32_t wanted = std::min(samples, kMaxLatencySamples);
-    // On the audio thread itself (a hook reacting to a parameter) nothing may
-    // allocate, so the change takes the same hand-over as while running.
-    if (!processingRunning.load() && !IsAudioThread()) {
+    if (resizeNow) {
         pendingDelayLength.store(-1, std::memory_order_relaxed);
         latencyDelay->Reserve(wanted);
         latencyDelay->SetLength(wanted);

@@ -152,6 +152,10 @@ public:
     // setProcessing(true)) until it no longer can. While true, latency
     // changes are handed to the audio thread instead of resizing directly.
     void SetProcessingRunning(bool running) { processingRunning.store(running); }
+    // [ui, idle tick; audio allowed, wait-free there] ChangeLatency that
+    // always hands the length over to the audio thread, for callers that may
+    // run while processing starts (the host can start it from another thread).
+    void HandOverLatency(int32_t samples);
     // [ui, processing stopped] Sizes every scratch buffer to frames (limited
     // to 0..kMaxBlockFrames) when that differs from the block size. When
     // memory runs out the buffers and block size stay as they were.
@@ -217,6 +221,9 @@ private:
     double* const* Pointers(BusDirection direction) {
         return channelPointers[DirectionIndex(direction)].data();
     }
+    // Resizes the delay line at once when resizeNow, else hands the length
+    // over to the audio thread.
+    void StoreLatency(int32_t samples, bool resizeNow);
     // Takes over a latency published by ChangeLatency while processing ran.
     void ApplyPendingLatency_rt() noexcept;
     void PassThrough_rt(int32_t frames) noexcept;

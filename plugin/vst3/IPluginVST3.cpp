@@ -318,11 +318,20 @@ tresult PLUGIN_API IPluginVST3::setupProcessing(ProcessSetup& setup) {
 }
 
 tresult PLUGIN_API IPluginVST3::setProcessing(TBool state) {
-    const auto lock = LockOutIdleTick();
+    // Hosts may call this on their audio thread, so it never waits for an
+    // idle tick. Starting only raises a flag: a tick hands latency changes
+    // over instead of resizing the delay line. A stop that meets a tick leaves
+    // its reset to the next process call, which runs it first.
     if (state != 0) {
         SetProcessingRunning(true);
         return kResultOk;
     }
+    const auto lock = TryLockOutIdleTick();
+    if (!lock.owns_lock()) {
+        DeferProcessingReset();
+        return kResultOk;
+    }
+    CancelDeferredProcessingReset();
     OnProcessingReset();
     return kResultOk;
 }

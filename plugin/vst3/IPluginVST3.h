@@ -91,8 +91,10 @@ public:
     tresult PLUGIN_API canProcessSampleSize(int32 symbolicSampleSize) override;       // [ui]
     uint32 PLUGIN_API getLatencySamples() override;                                   // [ui]
     tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override; // [ui]
-    // [any] false resets the plug-in (OnProcessingReset); true does not,
-    // because hosts set processing up (which resets) before starting it.
+    // [any; never waits] false resets the plug-in (OnProcessingReset), or,
+    // while an idle tick runs, leaves the reset to the start of the next
+    // process call; true does not reset, because hosts set processing up
+    // (which resets) before starting it.
     tresult PLUGIN_API setProcessing(TBool state) override;
     tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override; // [audio]
     uint32 PLUGIN_API getTailSamples() override;                            // [ui]

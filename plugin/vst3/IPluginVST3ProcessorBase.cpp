@@ -84,6 +84,7 @@ bool IPluginVST3ProcessorBase::SetUpProcessing(const ProcessSetup& setup,
     // The reset below reads the offline flag, so it must reflect this set-up
     // now, not only from the first process call on.
     SetRenderingOffline(setup.processMode == kOffline);
+    processingResetDeferred.store(false, std::memory_order_relaxed);
     OnProcessingReset();
     return true;
 }
@@ -100,12 +101,16 @@ void IPluginVST3ProcessorBase::ChangeLatency(int32_t samples) {
         // The delay line's length and the latency are shared with the set-up
         // calls, which hold the same lock.
         const auto lock = plugin.LockOutIdleTick();
-        IPluginProcessor::ChangeLatency(samples);
         if (plugin.InsideIdleTick()) {
-            // The host hears of it after the tick, once the lock is free.
+            // setProcessing(true) does not wait for a tick, so processing may
+            // start while this runs: the delay line is the audio thread's to
+            // resize. The host hears of it after the tick, once the lock is
+            // free.
+            HandOverLatency(samples);
             latencyReportPending.store(true, std::memory_order_release);
             return;
         }
+        IPluginProcessor::ChangeLatency(samples);
     }
     latencyReportPending.store(false, std::memory_order_relaxed);
     // The UI thread is the one that sets the handler, so it reads it as it
@@ -202,6 +207,10 @@ void IPluginVST3ProcessorBase::ProcessBridge(ProcessData& data, const ProcessSet
     AudioThreadScope scope;
     UpdateTransport(data.processContext);
     SetRenderingOffline(setup.processMode == kOffline);
+    // A stop that met an idle tick left its reset to this call. The set-up is
+    // unchanged since, so the reset only clears state.
+    if (processingResetDeferred.exchange(false, std::memory_order_acq_rel))
+        OnProcessingReset();
     ApplyParameterChanges(data.inputParameterChanges);
     if (DoesMidiIn())
         ReceiveMidi(data.inputEvents);

@@ -53,6 +53,15 @@ public:
     // component handler. Called on the audio thread or inside an idle tick it
     // only stores, and ReportPendingLatency makes the report after the tick.
     void ChangeLatency(int32_t samples) override;
+    // [any; wait-free] Leaves the processing reset to the next process call,
+    // for a stop that cannot wait for an idle tick to finish.
+    void DeferProcessingReset() noexcept {
+        processingResetDeferred.store(true, std::memory_order_release);
+    }
+    // [ui, under the idle-tick lock] A reset is being made now: none is owed.
+    void CancelDeferredProcessingReset() noexcept {
+        processingResetDeferred.store(false, std::memory_order_relaxed);
+    }
     // [ui, timer thread; not under the idle-tick lock] Sends the latency report
     // that ChangeLatency left, holding the component handler.
     void ReportPendingLatency();
@@ -90,6 +99,7 @@ private:
     bool sideChainActive = false;
     // Set when a latency change could not be reported from the audio thread.
     std::atomic<bool> latencyReportPending{false};
+    std::atomic<bool> processingResetDeferred{false};
 };
 
 } // namespace plugin::vst3

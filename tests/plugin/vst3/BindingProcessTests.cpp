@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -60,6 +62,32 @@ TEST_F(BindingSetUp, StoppingProcessingResetsStartingDoesNot) {
     ASSERT_EQ(processor->setProcessing(true), kResultOk);
     EXPECT_EQ(plugin->resets.load(), afterStart + 1);
     ASSERT_EQ(component->setActive(false), kResultOk);
+}
+
+// Hosts may stop processing from their audio thread, which must not wait for
+// an idle tick: the reset then comes with the next process call.
+TEST_F(BindingSetUp, StoppingDuringAnIdleTickResetsAtTheNextProcessCall) {
+    Start(kSample32, 48000.0, 64);
+    const int32 before = plugin->resets.load();
+    std::promise<void> held, stopped;
+    std::thread tick([&] {
+        const auto lock = plugin->LockOutIdleTick();
+        held.set_value();
+        stopped.get_future().wait();
+    });
+    held.get_future().wait();
+    EXPECT_EQ(processor->setProcessing(false), kResultOk);
+    EXPECT_EQ(processor->setProcessing(true), kResultOk);
+    stopped.set_value();
+    tick.join();
+    EXPECT_EQ(plugin->resets.load(), before);
+    std::vector<float> left(64, 0.5f), right(64, 0.5f), outLeft(64), outRight(64);
+    float* in[] = {left.data(), right.data()};
+    float* out[] = {outLeft.data(), outRight.data()};
+    ASSERT_EQ(Process(in, out, 2, 64), kResultOk);
+    EXPECT_EQ(plugin->resets.load(), before + 1);
+    ASSERT_EQ(Process(in, out, 2, 64), kResultOk);
+    EXPECT_EQ(plugin->resets.load(), before + 1);
 }
 
 TEST_F(BindingSetUp, LatencyChangesOnTheUiThreadAreReportedAtOnce) {
