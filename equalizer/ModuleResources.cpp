@@ -5,6 +5,8 @@ extern const ui::ResourceTable lumaro_eq_resource_table __attribute__((visibilit
 
 namespace equalizer {
 
-const ui::ResourceTable* ModuleResources() { return &lumaro_eq_resource_table; }
+const ui::ResourceTable* ModuleResources() {
+    return &lumaro_eq_resource_table;
+}
 
 } // namespace equalizer

@@ -17,8 +17,12 @@ class DenormalGuard {
 public:
 #if defined(__SSE__) || defined(__x86_64__)
     static constexpr unsigned flushBits = 0x8040; // MXCSR FTZ (bit 15) | DAZ (bit 6)
-    DenormalGuard() noexcept : saved(_mm_getcsr()) { _mm_setcsr(saved | flushBits); }
-    ~DenormalGuard() { _mm_setcsr(saved); }
+    DenormalGuard() noexcept : saved(_mm_getcsr()) {
+        _mm_setcsr(saved | flushBits);
+    }
+    ~DenormalGuard() {
+        _mm_setcsr(saved);
+    }
 
 private:
     unsigned saved;

@@ -14,8 +14,8 @@ struct PlugConfig {
     const char* pluginName = "";
     const char* productName = "";
     const char* manufacturerName = "";
-    int32_t vendorVersion = 0; // packed 0xMMMMmmpp
-    int32_t uniqueId = 0;      // four-character code
+    int32_t vendorVersion = 0;  // packed 0xMMMMmmpp
+    int32_t uniqueId = 0;       // four-character code
     int32_t manufacturerId = 0; // four-character code
     int32_t latency = 0;
     bool midiIn = false;

@@ -23,8 +23,8 @@ constexpr double kDbPerBit = 6.02;
 // a row (its own flags are kept: later soxr calls depend on a private bit).
 soxr_quality_spec_t MakeSoxrQualitySpec(const equalizer::ResamplerQuality& row) noexcept {
     soxr_quality_spec_t recipe = soxr_quality_spec(SOXR_HQ, 0);
-    recipe.precision = std::clamp(std::round(row.attenuationDb / kDbPerBit), kMinPrecisionBits,
-                                  kMaxPrecisionBits);
+    recipe.precision =
+        std::clamp(std::round(row.attenuationDb / kDbPerBit), kMinPrecisionBits, kMaxPrecisionBits);
     recipe.phase_response = row.minimumPhase ? 0.0 : 50.0;
     recipe.passband_end = 1.0 - row.transitionBandPercent / 100.0;
     recipe.stopband_begin = 1.0;
@@ -158,7 +158,8 @@ void SoxrOversampler::Rebuild() {
 }
 
 bool SoxrOversampler::BuildChannel(ChannelState& state) {
-    const soxr_quality_spec_t recipe = MakeSoxrQualitySpec(equalizer::LookUpResamplerQuality(quality));
+    const soxr_quality_spec_t recipe =
+        MakeSoxrQualitySpec(equalizer::LookUpResamplerQuality(quality));
     const double oversampledRateHz = sampleRate * factor;
     state.upsampler.reset(CreateResampler(sampleRate, oversampledRateHz, recipe));
     state.downsampler.reset(CreateResampler(oversampledRateHz, sampleRate, recipe));
@@ -242,7 +243,8 @@ double SoxrOversampler::MeasureGroupDelay() const {
     // A separate pair with the same settings, so the working pairs keep their
     // calibrated state. The delay at low frequencies is the response's
     // centroid, sum(n·h[n]) / sum(h[n]).
-    const soxr_quality_spec_t recipe = MakeSoxrQualitySpec(equalizer::LookUpResamplerQuality(quality));
+    const soxr_quality_spec_t recipe =
+        MakeSoxrQualitySpec(equalizer::LookUpResamplerQuality(quality));
     const double oversampledRateHz = sampleRate * factor;
     const SoxrHandle upsampler(CreateResampler(sampleRate, oversampledRateHz, recipe));
     const SoxrHandle downsampler(CreateResampler(oversampledRateHz, sampleRate, recipe));
@@ -271,7 +273,7 @@ bool SoxrOversampler::AcceptsBlock(int channel, const double* input, int frames)
 }
 
 bool SoxrOversampler::ProcessWithChain(int channel, const double* input, double* output, int frames,
-                                   OversampledChainRef chain) noexcept {
+                                       OversampledChainRef chain) noexcept {
     if (!AcceptsBlock(channel, input, frames) || output == nullptr) {
         if (output != nullptr && frames > 0)
             std::fill_n(output, frames, 0.0);
@@ -310,7 +312,7 @@ std::uint64_t SoxrOversampler::DropoutCount(int channel) const noexcept {
 }
 
 void SoxrOversampler::Stream(ChannelState& state, const double* input, int frames,
-                         const OversampledChainRef* chain, bool intoFifo) noexcept {
+                             const OversampledChainRef* chain, bool intoFifo) noexcept {
     // Without an idone pointer soxr takes the whole input; output it cannot
     // hand over in one call stays inside it and is drained by calls with an
     // empty (but non-null: null means end of stream) input.
@@ -333,7 +335,7 @@ void SoxrOversampler::Stream(ChannelState& state, const double* input, int frame
 }
 
 void SoxrOversampler::Downsample(ChannelState& state, const double* oversampled, std::size_t count,
-                             bool intoFifo) noexcept {
+                                 bool intoFifo) noexcept {
     std::vector<double>& run = state.downBuffer;
     std::size_t produced = 0;
     soxr_process(state.downsampler.get(), oversampled, count, nullptr, run.data(), run.size(),

@@ -38,9 +38,9 @@ constexpr int kMaxTaps = 8192;
 constexpr std::size_t kWindingGridPerTap = 256;
 
 // Largest stop-band magnitude a design aims at.
-Real StopbandGoal(const LowpassSpec& spec) {
+Real StopbandGoal(const LowpassGoal& goal) {
     return std::pow(
-        10.0L, -(static_cast<Real>(spec.attenuationDb) + kMarginDb + kPrototypeExtraDb) / 20.0L);
+        10.0L, -(static_cast<Real>(goal.attenuationDb) + kMarginDb + kPrototypeExtraDb) / 20.0L);
 }
 
 void Fft(std::vector<Complex>& a, bool inverse) {
@@ -184,21 +184,21 @@ enum class Outcome { Meets, TooShort, Failed };
 // of that length has larger ripples, Failed when the exchange does not
 // converge (in long double it loses its accuracy as the prototype's stop
 // band nears 10^-16 for long filters with a wide transition band).
-using Method = Outcome (*)(const LowpassSpec& spec, int length, std::vector<double>& taps);
+using Method = Outcome (*)(const LowpassGoal& goal, int length, std::vector<double>& taps);
 
 // The equiripple filter itself (linear phase, odd lengths), or for minimum
 // phase the minimum-phase filter of its magnitude, lifted by a twentieth of
 // its stop band's square: the same length, the magnitude within 2.5 % of the
 // filter's in the stop band.
-Outcome Equiripple(const LowpassSpec& spec, int length, std::vector<double>& taps) {
-    const Real stop = StopbandGoal(spec);
-    const EquirippleLowpass filter = DesignEquiripple((length - 1) / 2, spec.passbandEnd,
-                                                      spec.stopbandBegin, kPassbandRipple / stop);
+Outcome Equiripple(const LowpassGoal& goal, int length, std::vector<double>& taps) {
+    const Real stop = StopbandGoal(goal);
+    const EquirippleLowpass filter = DesignEquiripple((length - 1) / 2, goal.passbandEnd,
+                                                      goal.stopbandBegin, kPassbandRipple / stop);
     if (filter.taps.empty())
         return Outcome::Failed;
     if (filter.passbandRipple > kPassbandRipple)
         return Outcome::TooShort;
-    if (!spec.minimumPhase) {
+    if (!goal.minimumPhase) {
         taps = Rounded(filter.taps);
         return Outcome::Meets;
     }
@@ -212,12 +212,12 @@ Outcome Equiripple(const LowpassSpec& spec, int length, std::vector<double>& tap
 // the same ripples it is about a third shorter than the reflected
 // equiripple filter, since the magnitude need not be that of a linear-phase
 // filter of the same length.
-Outcome FactoredEquiripple(const LowpassSpec& spec, int length, std::vector<double>& taps) {
-    const Real stop = StopbandGoal(spec);
+Outcome FactoredEquiripple(const LowpassGoal& goal, int length, std::vector<double>& taps) {
+    const Real stop = StopbandGoal(goal);
     // The lift adds up to the prototype's trough to its stop band.
     const Real prototypeStop = stop * stop / (2.0L + kLiftMargin);
     const EquirippleLowpass prototype = DesignEquiripple(
-        length - 1, spec.passbandEnd, spec.stopbandBegin, kPassbandRipple / prototypeStop);
+        length - 1, goal.passbandEnd, goal.stopbandBegin, kPassbandRipple / prototypeStop);
     if (prototype.taps.empty())
         return Outcome::Failed;
     if (prototype.passbandRipple > kPassbandRipple)
@@ -245,24 +245,24 @@ int ZerosOutside(const std::vector<double>& taps) {
     return -static_cast<int>(std::lround(turns / (2.0L * kPi)));
 }
 
-bool MeetsSpec(const std::vector<double>& taps, const LowpassSpec& spec) {
+bool MeetsSpec(const std::vector<double>& taps, const LowpassGoal& goal) {
     for (const double tap : taps)
         if (!std::isfinite(tap))
             return false;
-    if (spec.minimumPhase && ZerosOutside(taps) != 0)
+    if (goal.minimumPhase && ZerosOutside(taps) != 0)
         return false;
     const int grid = static_cast<int>(GridFor(taps.size()));
-    return PeakDb(taps, spec.stopbandBegin, grid) <= -(spec.attenuationDb + kMarginDb) &&
-           PassbandDeviationDb(taps, spec.passbandEnd, grid) <= kPassbandLimitDb;
+    return PeakDb(taps, goal.stopbandBegin, grid) <= -(goal.attenuationDb + kMarginDb) &&
+           PassbandDeviationDb(taps, goal.passbandEnd, grid) <= kPassbandLimitDb;
 }
 
 // The shortest length (in steps of `step`) at which the method's rounded taps
 // pass the dense check: doubling the step from a little below the estimate
 // until one passes, then bisection. Empty when the method fails first.
-std::vector<double> Shortest(Method method, const LowpassSpec& spec, Real estimate, int step) {
+std::vector<double> Shortest(Method method, const LowpassGoal& goal, Real estimate, int step) {
     const auto attempt = [&](int length, std::vector<double>& taps) {
-        const Outcome outcome = method(spec, length, taps);
-        if (outcome == Outcome::Meets && !MeetsSpec(taps, spec))
+        const Outcome outcome = method(goal, length, taps);
+        if (outcome == Outcome::Meets && !MeetsSpec(taps, goal))
             return Outcome::TooShort;
         return outcome;
     };
@@ -301,21 +301,21 @@ Real EquirippleLength(Real passRipple, Real stopRipple, Real transition) {
 
 } // namespace
 
-std::vector<double> DesignLowpass(const LowpassSpec& spec) {
+std::vector<double> DesignLowpass(const LowpassGoal& goal) {
     // The shorter method where it reaches the row's depth: the factored
     // prototype, else the factored square of the equiripple filter.
-    const Real transition = spec.stopbandBegin - spec.passbandEnd;
-    const Real stop = StopbandGoal(spec);
+    const Real transition = goal.stopbandBegin - goal.passbandEnd;
+    const Real stop = StopbandGoal(goal);
     const Real linear = EquirippleLength(kPassbandRipple, stop, transition);
     std::vector<double> taps;
-    if (spec.minimumPhase) {
+    if (goal.minimumPhase) {
         const Real factored =
             (EquirippleLength(kPassbandRipple, stop * stop / 2.0L, transition) + 1.0L) / 2.0L;
-        taps = Shortest(&FactoredEquiripple, spec, factored, 1);
+        taps = Shortest(&FactoredEquiripple, goal, factored, 1);
         if (taps.empty())
-            taps = Shortest(&Equiripple, spec, linear, 2);
+            taps = Shortest(&Equiripple, goal, linear, 2);
     } else {
-        taps = Shortest(&Equiripple, spec, linear, 2);
+        taps = Shortest(&Equiripple, goal, linear, 2);
     }
     return taps;
 }

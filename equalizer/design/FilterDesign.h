@@ -9,7 +9,7 @@ namespace equalizer::design {
 // Nyquist frequency). Runs at build time (the generator writes the taps into
 // a table), in long double, so that the cepstrum's logarithms of stop-band
 // values near 10^-18 keep their digits.
-struct LowpassSpec {
+struct LowpassGoal {
     double passbandEnd = 0.225;
     double stopbandBegin = 0.25;
     double attenuationDb = 120.0;
@@ -24,7 +24,7 @@ struct LowpassSpec {
 // length (the shortest), or, where the exchange cannot reach such a
 // prototype's depth in long double, of the square of the linear-phase
 // filter. DC gain 1 up to rounding. Empty when no design succeeds.
-std::vector<double> DesignLowpass(const LowpassSpec& spec);
+std::vector<double> DesignLowpass(const LowpassGoal& goal);
 
 // Largest magnitude in dB (relative to 1) over [from, 0.5], on a grid of
 // `points` frequencies (a power of two).

@@ -43,12 +43,12 @@ int main(int argc, char** argv) {
     for (int row = 0; row < kRows; ++row) {
         const equalizer::ResamplerQuality quality = equalizer::LookUpResamplerQuality(row);
         const equalizer::StageEdges edges = equalizer::OversamplerStageEdges(quality);
-        equalizer::design::LowpassSpec first;
+        equalizer::design::LowpassGoal first;
         first.passbandEnd = edges.firstPassbandEnd;
         first.stopbandBegin = edges.firstStopbandBegin;
         first.attenuationDb = quality.attenuationDb;
         first.minimumPhase = quality.minimumPhase;
-        equalizer::design::LowpassSpec second = first;
+        equalizer::design::LowpassGoal second = first;
         second.passbandEnd = edges.secondPassbandEnd;
         second.stopbandBegin = edges.secondStopbandBegin;
         const std::vector<double> firstTaps = equalizer::design::DesignLowpass(first);
