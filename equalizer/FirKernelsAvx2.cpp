@@ -6,8 +6,9 @@
 namespace equalizer::kernels {
 
 namespace {
-constexpr int kLanes = 4;
+#define FIR_KERNEL_LANES 4
 #include "equalizer/FirKernelsImpl.h"
+#undef FIR_KERNEL_LANES
 } // namespace
 
 const KernelSet& Avx2Set() noexcept {

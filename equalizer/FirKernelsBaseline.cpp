@@ -5,8 +5,9 @@
 namespace equalizer::kernels {
 
 namespace {
-constexpr int kLanes = 2;
+#define FIR_KERNEL_LANES 2
 #include "equalizer/FirKernelsImpl.h"
+#undef FIR_KERNEL_LANES
 } // namespace
 
 const KernelSet& Baseline() noexcept {

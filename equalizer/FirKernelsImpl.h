@@ -1,7 +1,9 @@
 // The FIR kernels of KernelSet.h for a vector of kLanes doubles. Included once
-// per instruction set by a file that defines kLanes and opens an anonymous
-// namespace around it, so that nothing of one instruction set can stand in
+// per instruction set by a file that defines FIR_KERNEL_LANES (2 or 4) and
+// opens an anonymous namespace around it, so that nothing of one instruction set can stand in
 // for the other at link time (no inline functions of shared headers here).
+
+constexpr int kLanes = FIR_KERNEL_LANES;
 
 typedef double Vector __attribute__((vector_size(8 * kLanes)));
 typedef double UnalignedVector __attribute__((vector_size(8 * kLanes), aligned(8)));
@@ -127,18 +129,19 @@ inline Group LoadGroup(const double* p) {
     return g;
 }
 
-// One (left, right) pair in every half of the group. (Templates only so that
-// the branch for the other width is discarded.)
-template <int lanes = kLanes> inline Group LoadPairTwice(const double* p) {
+// One (left, right) pair in every half of the group. (Chosen by the
+// preprocessor: a vector of the other width does not compile here.)
+inline Group LoadPairTwice(const double* p) {
+    Group g;
+#if FIR_KERNEL_LANES == 4
     typedef double Pair __attribute__((vector_size(16), aligned(8)));
     const Pair pair = *reinterpret_cast<const Pair*>(p);
-    Group g;
-    if constexpr (lanes == 4) {
-        g.v[0] = __builtin_shufflevector(pair, pair, 0, 1, 0, 1);
-    } else {
-        g.v[0] = pair;
-        g.v[1] = pair;
-    }
+    g.v[0] = __builtin_shufflevector(pair, pair, 0, 1, 0, 1);
+#else
+    // A vector is the pair itself.
+    g.v[0] = Load(p);
+    g.v[1] = g.v[0];
+#endif
     return g;
 }
 
@@ -184,15 +187,15 @@ void InterpolateStereo(const double* q, int taps, const double* x, double* y, in
 }
 
 // The (left, right) result of a decimator group: the even sums plus the odd.
-template <int lanes = kLanes> inline void StoreSum(const Group& g, double* left, double* right) {
-    if constexpr (lanes == 4) {
-        left[0] = g.v[0][0] + g.v[0][lanes / 2];
-        right[0] = g.v[0][1] + g.v[0][lanes / 2 + 1];
-    } else {
-        const Vector sum = g.v[0] + g.v[1];
-        left[0] = sum[0];
-        right[0] = sum[1];
-    }
+inline void StoreSum(const Group& g, double* left, double* right) {
+#if FIR_KERNEL_LANES == 4
+    left[0] = g.v[0][0] + g.v[0][2];
+    right[0] = g.v[0][1] + g.v[0][3];
+#else
+    const Vector sum = g.v[0] + g.v[1];
+    left[0] = sum[0];
+    right[0] = sum[1];
+#endif
 }
 
 // Two-times decimation of both channels: u holds pairs at the high rate, the
