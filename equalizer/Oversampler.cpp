@@ -157,8 +157,7 @@ void Oversampler::ClearChannel(ChannelState& state) noexcept {
 void Oversampler::ClearHistory() noexcept {
     for (ChannelState& state : channels)
         ClearChannel(state);
-    for (AlignedBuffer* buffer : {&interleaved.upFirst, &interleaved.upSecond,
-                                  &interleaved.downSecond, &interleaved.downFirst})
+    for (AlignedBuffer* buffer : interleaved.All())
         buffer->Clear();
     stereo = false;
 }
@@ -169,40 +168,27 @@ std::array<int, 4> Oversampler::HistoryLengths() const noexcept {
     return {k1 - 1, k2 - 1, 2 * (k2 - 1), 2 * (k1 - 1)};
 }
 
-void Oversampler::Interleave() noexcept {
+void Oversampler::MoveHistories(bool toInterleaved) noexcept {
     const std::array<int, 4> lengths = HistoryLengths();
-    const auto parts = [](StageBuffers& b) {
-        return std::array<AlignedBuffer*, 4>{&b.upFirst, &b.upSecond, &b.downSecond, &b.downFirst};
-    };
-    const auto both = parts(interleaved);
-    const auto left = parts(channels[0].stages);
-    const auto right = parts(channels[1].stages);
+    const auto both = interleaved.All();
+    const auto left = channels[0].stages.All();
+    const auto right = channels[1].stages.All();
     for (std::size_t b = 0; b < 4; ++b) {
+        AlignedBuffer& pairs = *both[b];
+        AlignedBuffer& l = *left[b];
+        AlignedBuffer& r = *right[b];
         for (int i = 0; i < lengths[b]; ++i) {
             const auto n = static_cast<std::size_t>(i);
-            (*both[b])[2 * n] = (*left[b])[n];
-            (*both[b])[2 * n + 1] = (*right[b])[n];
+            if (toInterleaved) {
+                pairs[2 * n] = l[n];
+                pairs[2 * n + 1] = r[n];
+            } else {
+                l[n] = pairs[2 * n];
+                r[n] = pairs[2 * n + 1];
+            }
         }
     }
-    stereo = true;
-}
-
-void Oversampler::Deinterleave() noexcept {
-    const std::array<int, 4> lengths = HistoryLengths();
-    const auto parts = [](StageBuffers& b) {
-        return std::array<AlignedBuffer*, 4>{&b.upFirst, &b.upSecond, &b.downSecond, &b.downFirst};
-    };
-    const auto both = parts(interleaved);
-    const auto left = parts(channels[0].stages);
-    const auto right = parts(channels[1].stages);
-    for (std::size_t b = 0; b < 4; ++b) {
-        for (int i = 0; i < lengths[b]; ++i) {
-            const auto n = static_cast<std::size_t>(i);
-            (*left[b])[n] = (*both[b])[2 * n];
-            (*right[b])[n] = (*both[b])[2 * n + 1];
-        }
-    }
-    stereo = false;
+    stereo = toInterleaved;
 }
 
 bool Oversampler::AcceptsBlock(int channel, const double* input, int frames) const noexcept {

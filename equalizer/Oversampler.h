@@ -192,6 +192,10 @@ private:
         AlignedBuffer upSecond;   // 2× rate
         AlignedBuffer downSecond; // 4× rate, in pairs
         AlignedBuffer downFirst;  // 2× rate, in pairs
+        // In the order of HistoryLengths.
+        std::array<AlignedBuffer*, 4> All() noexcept {
+            return {&upFirst, &upSecond, &downSecond, &downFirst};
+        }
     };
 
     struct ChannelState {
@@ -222,8 +226,9 @@ private:
     double* UpStereo(const double* left, const double* right, int frames) noexcept;
     void DownStereo(double* left, double* right, int frames) noexcept;
     // Moves the histories between the per-channel and the interleaved layout.
-    void Interleave() noexcept;
-    void Deinterleave() noexcept;
+    void Interleave() noexcept { MoveHistories(true); }
+    void Deinterleave() noexcept { MoveHistories(false); }
+    void MoveHistories(bool toInterleaved) noexcept;
     void ClearChannel(ChannelState& state) noexcept;
     // Per stage buffer: the samples of history one channel keeps.
     std::array<int, 4> HistoryLengths() const noexcept;
